@@ -1,0 +1,205 @@
+// Private-profile (INI) reading: GetPrivateProfileStringA and GetPrivateProfileIntA.
+//
+// The file is read afresh on every call and follows the platform reader's rules:
+//  - lines end at CR or LF; blanks around lines, names and values are dropped;
+//  - "[name]" opens a section (the name runs to the last ']' of the line); a line
+//    starting with '[' but without ']' is an ordinary line;
+//  - lines before the first section belong to none;
+//  - a comment line (";...") needs no rule of its own: it reads as a key whose name starts
+//    with ';', which no caller asks for;
+//  - names compare case-insensitively; only the first section of a name is searched,
+//    and the first line of a key wins, even a line without '=', which has no value;
+//  - a name or value ends at a NUL byte, as it would in the reader's C strings;
+//  - a leading UTF-8 byte-order mark is skipped; the bytes are otherwise taken as they are;
+//  - one pair of matching outer quotes is removed from the value, or from the default.
+#include "standin_winapi.h"
+#include "standin.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace {
+
+// Tab through carriage return, ^Z (the old end-of-file mark) and space.
+bool IsBlank(char c) {
+    return (c >= '\t' && c <= '\r') || c == '\x1a' || c == ' ';
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+std::string_view UpToNul(std::string_view text) {
+    return text.substr(0, text.find('\0'));
+}
+
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return AsciiLower(x) == AsciiLower(y);
+           });
+}
+
+// The whole file; false when the path is in no mapped folder. A mapped path whose file is
+// missing or unreadable reads as an empty file.
+bool ReadProfile(LPCSTR file, std::string* text) {
+    std::string hostPath;
+    if (file == nullptr || !standin::HostPathOf(file, &hostPath)) {
+        return false;
+    }
+    text->clear();
+    if (std::FILE* in = std::fopen(hostPath.c_str(), "rb")) {
+        char chunk[4096];
+        size_t got;
+        while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
+            text->append(chunk, got);
+        }
+        std::fclose(in);
+    }
+    return true;
+}
+
+bool FindValue(std::string_view text, std::string_view section, std::string_view key,
+               std::string_view* value) {
+    const std::string_view utf8Mark = "\xEF\xBB\xBF";
+    if (text.substr(0, utf8Mark.size()) == utf8Mark) {
+        text.remove_prefix(utf8Mark.size());
+    }
+    bool inSection = false;
+    size_t next = 0;
+    while (next < text.size()) {
+        size_t end = text.find_first_of("\r\n", next);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        const std::string_view line = Trimmed(text.substr(next, end - next));
+        next = end + 1;
+        if (line.empty()) {
+            continue;
+        }
+        if (line.front() == '[') {
+            const size_t close = line.rfind(']');
+            if (close != std::string_view::npos) {
+                if (inSection) {
+                    return false; // later sections of the same name are not searched
+                }
+                inSection = SameName(UpToNul(Trimmed(line.substr(1, close - 1))), section);
+                continue;
+            }
+        }
+        if (!inSection) {
+            continue;
+        }
+        const size_t equals = line.find('=');
+        if (!SameName(UpToNul(Trimmed(line.substr(0, equals))), key)) {
+            continue;
+        }
+        if (equals == std::string_view::npos) {
+            return false;
+        }
+        *value = UpToNul(Trimmed(line.substr(equals + 1)));
+        return true;
+    }
+    return false;
+}
+
+DWORD CopyCut(std::string_view text, LPSTR buffer, DWORD size) {
+    const size_t count = std::min<size_t>(text.size(), size - 1);
+    std::memcpy(buffer, text.data(), count);
+    buffer[count] = '\0';
+    return static_cast<DWORD>(count);
+}
+
+DWORD CopyUnquoted(std::string_view text, LPSTR buffer, DWORD size) {
+    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+        text.back() == text.front()) {
+        text = text.substr(1, text.size() - 2);
+    }
+    return CopyCut(text, buffer, size);
+}
+
+// What the first digits of text make, as the platform's string-to-integer conversion with
+// base 0: leading control characters and blanks skipped, one sign, a "0x", "0o" or "0b"
+// prefix, digits up to the first that does not belong, wrapping modulo 2^32.
+UINT ParsedInteger(const char* text) {
+    while (*text != '\0' && static_cast<unsigned char>(*text) <= ' ') {
+        ++text;
+    }
+    const bool negative = *text == '-';
+    if (*text == '+' || *text == '-') {
+        ++text;
+    }
+    UINT base = 10;
+    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'o' || text[1] == 'b')) {
+        base = text[1] == 'x' ? 16u : text[1] == 'o' ? 8u : 2u;
+        text += 2;
+    }
+    UINT total = 0;
+    for (;; ++text) {
+        const char c = *text;
+        UINT digit = 36;
+        if (c >= '0' && c <= '9') {
+            digit = static_cast<UINT>(c - '0');
+        } else if (c >= 'a' && c <= 'z') {
+            digit = static_cast<UINT>(c - 'a' + 10);
+        } else if (c >= 'A' && c <= 'Z') {
+            digit = static_cast<UINT>(c - 'A' + 10);
+        }
+        if (digit >= base) {
+            break;
+        }
+        total = total * base + digit;
+    }
+    return negative ? 0u - total : total;
+}
+
+} // namespace
+
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR buffer,
+                               DWORD size, LPCSTR file) {
+    if (buffer == nullptr || size == 0) {
+        return 0;
+    }
+    if (section == nullptr || key == nullptr) {
+        // Listing the sections or keys is not needed: an empty list.
+        buffer[0] = '\0';
+        if (size > 1) {
+            buffer[1] = '\0';
+        }
+        return 0;
+    }
+    // Trailing spaces of the default go, but its first character stays even if a space.
+    std::string_view defaultText = fallback != nullptr ? fallback : "";
+    while (defaultText.size() > 1 && defaultText.back() == ' ') {
+        defaultText.remove_suffix(1);
+    }
+    std::string text;
+    if (!ReadProfile(file, &text)) {
+        return CopyCut(defaultText, buffer, size); // no such folder: the default as given
+    }
+    std::string_view value;
+    if (!FindValue(text, Trimmed(section), Trimmed(key), &value)) {
+        value = defaultText;
+    }
+    return CopyUnquoted(value, buffer, size);
+}
+
+UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT fallback, LPCSTR file) {
+    char text[30]; // the platform also converts no more than the first 29 characters
+    if (GetPrivateProfileStringA(section, key, "", text, sizeof text, file) == 0) {
+        return static_cast<UINT>(fallback);
+    }
+    return ParsedInteger(text);
+}

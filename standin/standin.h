@@ -1,0 +1,113 @@
+// Control side of the host stand-in: what the tests use to set up the machine the
+// program runs on (version, files, registry, devices, processes), to inject the
+// platform's failures, and to read back what the program did.
+#pragma once
+
+#include "standin_winapi.h"
+
+#include <string>
+#include <vector>
+
+namespace standin {
+
+// Puts every part of the stand-in back to a fresh machine: Windows 5.1, the
+// program at C:\Program Files\Pravenit\Pravenit.exe with no folder mapped, an
+// empty registry, no devices, no processes, no injected failures.
+void Reset();
+
+// ---- Kernel -------------------------------------------------------------
+void SetVersion(DWORD major, DWORD minor);
+void FailVersionQuery(bool fail);
+
+// The executable's own Windows path, as GetModuleFileNameA reports it.
+void SetModulePath(const std::string& windowsPath);
+// Makes the Windows folder (for example "C:\Program Files\Cam") a real host folder.
+void MapFolder(const std::string& windowsFolder, const std::string& hostFolder);
+// Host path of a Windows file path under a mapped folder (case-insensitive); false if unmapped.
+bool HostPathOf(const std::string& windowsPath, std::string* hostPath);
+
+// The system directory GetSystemDirectoryA reports; an empty text makes it fail.
+void SetSystemDirectory(const std::string& windowsPath);
+
+// Local heap: the n-th LocalAlloc from now fails (1 = the next one; 0 = none fail).
+void FailAllocation(int n);
+int LiveAllocations();
+int AllocationCount();
+
+// ---- Processes ----------------------------------------------------------
+struct StartedProcess {
+    bool hasApplication;
+    std::string application;
+    std::string commandLine;
+    STARTUPINFOA startup;
+    bool hasProcessAttributes;
+    bool hasThreadAttributes;
+    BOOL inheritHandles;
+    DWORD creationFlags;
+    bool hasEnvironment;
+    bool hasCurrentDirectory;
+};
+std::vector<StartedProcess> Processes();
+// Every process call in order: "create <command line>", "create-failed <command line>",
+// "wait <command line> <timeout>", "close <command line> process|thread".
+std::vector<std::string> ProcessCalls();
+// CreateProcessA fails (ERROR_FILE_NOT_FOUND) for this command line.
+void FailProcessStart(const std::string& commandLine);
+// The process of this command line never ends: every wait on it times out.
+void NeverFinish(const std::string& commandLine);
+int OpenProcessHandles();
+
+// ---- Registry (HKEY_LOCAL_MACHINE only) ---------------------------------
+struct RegistryValue {
+    std::string key;  // path below HKEY_LOCAL_MACHINE, as first created
+    std::string name; // "" is the key's unnamed value
+    DWORD type;
+    std::vector<BYTE> data;
+};
+void SetValue(const std::string& key, const std::string& name, DWORD type,
+              const std::vector<BYTE>& data);
+void SetDword(const std::string& key, const std::string& name, DWORD value);
+void SetText(const std::string& key, const std::string& name, const std::string& text);
+void CreateKey(const std::string& key);
+bool KeyExists(const std::string& key);
+// Every value of the whole tree, ordered by key path and then value name.
+std::vector<RegistryValue> DumpRegistry();
+// Opening (and creating) exactly this key fails with the given codes (ERROR_SUCCESS: no failure).
+void DenyKey(const std::string& key, LSTATUS openError, LSTATUS createError);
+struct RegistryCounts {
+    int opens;   // successful RegOpenKeyExA
+    int creates; // successful RegCreateKeyExA
+    int closes;  // successful RegCloseKey
+    int sets;    // RegSetValueExA calls
+};
+RegistryCounts RegistryCalls();
+int OpenKeys();
+
+// ---- Devices of the imaging class --------------------------------------
+struct Device {
+    bool present = true;
+    bool hasHardwareIds = true;
+    std::string hardwareIds; // raw bytes of the property (see MultiString)
+    bool hasDriver = true;
+    std::string driver; // raw bytes of the property, terminator included
+    // Reads of the hardware IDs fail with this error (0: none), from the given read on (1-based).
+    DWORD hardwareIdError = 0;
+    int hardwareIdErrorFromRead = 1;
+    // The list "grows" this many times: a read with a buffer of the size reported
+    // before is answered with ERROR_INSUFFICIENT_BUFFER and a larger size.
+    int hardwareIdGrowth = 0;
+    // Reads with a buffer are answered with ERROR_INSUFFICIENT_BUFFER and the size given.
+    bool hardwareIdSizeStuck = false;
+    // Reads of the driver key name fail with this error (0: none).
+    DWORD driverError = 0;
+};
+void AddDevice(const Device& device);
+// The multi-string of these IDs, each terminated, plus the list's final terminator.
+std::string MultiString(const std::vector<std::string>& ids);
+// A driver key name as the platform returns it, with its terminator.
+std::string DriverName(const std::string& name);
+void FailDeviceSetOpen(bool fail);
+int OpenDeviceSets();
+int DeviceSetsOpened();
+
+} // namespace standin
