@@ -1,0 +1,141 @@
+#include "provisioning.h"
+
+#include <cstdio>
+#include <cstring>
+
+// The imaging device class, {6BDD1FC6-810F-11D0-BEC7-08002BE2092F}.
+static const GUID ImageDeviceClass = {
+    0x6bdd1fc6, 0x810f, 0x11d0, {0xbe, 0xc7, 0x08, 0x00, 0x2b, 0xe2, 0x09, 0x2f}};
+
+static char DriverKeyName[MAX_PATH];
+
+// Outcomes of reading one device's hardware IDs.
+#define HARDWARE_IDS_READ 1
+#define HARDWARE_IDS_ABSENT 0  // the device cannot match: go on with the next one
+#define HARDWARE_IDS_FAILED -1 // the search ends
+
+// Reads the device's hardware-ID list into a zero-filled local-heap block sized by
+// probing; the caller frees *list after a HARDWARE_IDS_READ.
+static int ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA* device, BYTE** list, DWORD* listSize) {
+    BYTE* buffer = NULL;
+    DWORD size = 0;
+    DWORD required = 0;
+    while (!SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, NULL, buffer, size,
+                                              &required)) {
+        DWORD error = GetLastError();
+        LocalFree(buffer);
+        if (error == ERROR_INVALID_DATA) {
+            return HARDWARE_IDS_ABSENT;
+        }
+        // An answer that asks for no more than was given would never end this loop.
+        if (error != ERROR_INSUFFICIENT_BUFFER || required <= size) {
+            return HARDWARE_IDS_FAILED;
+        }
+        buffer = (BYTE*)LocalAlloc(LPTR, required);
+        if (buffer == NULL) {
+            return HARDWARE_IDS_ABSENT;
+        }
+        size = required;
+    }
+    if (!SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, NULL, buffer, size,
+                                           &required)) {
+        LocalFree(buffer);
+        return HARDWARE_IDS_FAILED;
+    }
+    *list = buffer;
+    *listSize = size;
+    return HARDWARE_IDS_READ;
+}
+
+// Only the letters a to z change; every other byte stays as it is.
+static void UpperCaseText(char* text) {
+    for (; *text != '\0'; ++text) {
+        if (*text >= 'a' && *text <= 'z') {
+            *text = (char)(*text - 'a' + 'A');
+        }
+    }
+}
+
+// 1 when the first hardware ID of the list contains the VID and the PID text, in any
+// case and in any order. The copy is bounded by the list's size, so a list without
+// terminators is still read safely.
+static int MatchFirstHardwareId(const BYTE* list, DWORD listSize) {
+    size_t length = 0;
+    while (length < listSize && list[length] != '\0') {
+        ++length;
+    }
+    char* firstId = (char*)LocalAlloc(LPTR, length + 1);
+    if (firstId == NULL) {
+        return 0;
+    }
+    if (length > 0) {
+        memcpy(firstId, list, length);
+    }
+    UpperCaseText(firstId);
+    int match = 0;
+    UpperCaseText(DeviceIdentity.Vid);
+    if (strstr(firstId, DeviceIdentity.Vid) != NULL) {
+        UpperCaseText(DeviceIdentity.Pid);
+        match = strstr(firstId, DeviceIdentity.Pid) != NULL ? 1 : 0;
+    }
+    LocalFree(firstId);
+    return match;
+}
+
+// Forms ClassSettingsKey from the device's driver key name, read into a buffer of its
+// own. 0 when the name cannot be read, is empty, or the path would not fit.
+static int FormClassSettingsKey(HDEVINFO set, SP_DEVINFO_DATA* device) {
+    ClassSettingsKey[0] = '\0';
+    memset(DriverKeyName, 0, sizeof DriverKeyName);
+    // The last byte is never handed out, so the name stays terminated.
+    if (!SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_DRIVER, NULL, (BYTE*)DriverKeyName,
+                                           sizeof DriverKeyName - 1, NULL)) {
+        return 0;
+    }
+    if (DriverKeyName[0] == '\0') {
+        return 0;
+    }
+    int written = snprintf(ClassSettingsKey, MAX_PATH, CLASS_SETTINGS_KEY_FORMAT, DriverKeyName);
+    if (written < 0 || written >= MAX_PATH) {
+        ClassSettingsKey[0] = '\0';
+        return 0;
+    }
+    return 1;
+}
+
+// Walks the set in the platform's order; the first device that matches is the camera.
+static int FindCamera(HDEVINFO set) {
+    SP_DEVINFO_DATA device;
+    for (DWORD index = 0;; ++index) {
+        memset(&device, 0, sizeof device);
+        device.cbSize = sizeof device;
+        if (!SetupDiEnumDeviceInfo(set, index, &device)) {
+            return 0;
+        }
+        BYTE* list = NULL;
+        DWORD listSize = 0;
+        int read = ReadHardwareIds(set, &device, &list, &listSize);
+        if (read == HARDWARE_IDS_FAILED) {
+            return 0;
+        }
+        if (read == HARDWARE_IDS_ABSENT) {
+            continue;
+        }
+        int match = MatchFirstHardwareId(list, listSize);
+        LocalFree(list);
+        if (match == 1) {
+            return FormClassSettingsKey(set, &device);
+        }
+    }
+}
+
+int LocateCameraDevice() {
+    snprintf(DefaultSettingsKey, MAX_PATH, "%s", DEFAULT_SETTINGS_KEY);
+    HDEVINFO set = SetupDiGetClassDevsA(&ImageDeviceClass, NULL, NULL, DIGCF_PRESENT);
+    if (set == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    int found = FindCamera(set);
+    SetupDiDestroyDeviceInfoList(set);
+    return found;
+}

@@ -1,0 +1,5 @@
+#include "provisioning.h"
+
+DEVICE_IDENTITY DeviceIdentity;
+char ClassSettingsKey[MAX_PATH];
+char DefaultSettingsKey[MAX_PATH];
