@@ -1,0 +1,34 @@
+#include "host_fixture.h"
+
+#include "provisioning.h"
+#include "settings_file.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+void ClearProgramState() {
+    std::memset(&DeviceIdentity, 0, sizeof DeviceIdentity);
+    std::memset(ClassSettingsKey, 0, sizeof ClassSettingsKey);
+    std::memset(DefaultSettingsKey, 0, sizeof DefaultSettingsKey);
+    std::memset(SettingsFilePath, 0, sizeof SettingsFilePath);
+}
+
+void HostMachine::SetUp() {
+    standin::Reset();
+    ClearProgramState();
+    std::string pattern = (std::filesystem::temp_directory_path() / "pravenit-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    hostFolder_ = pattern;
+    standin::MapFolder(PROGRAM_FOLDER, hostFolder_);
+}
+
+void HostMachine::TearDown() {
+    std::filesystem::remove_all(hostFolder_);
+    standin::Reset();
+}
+
+void HostMachine::WriteSettings(const std::string& text) {
+    std::ofstream(hostFolder_ + "/InfoSetting.ini", std::ios::binary) << text;
+}

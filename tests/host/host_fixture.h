@@ -1,0 +1,26 @@
+// A fresh stand-in machine for each test: Windows 5.1, the program at
+// C:\Program Files\Pravenit\Pravenit.exe with that folder mapped to a new host folder,
+// and the program's own process-wide state zero-filled as at process start.
+#pragma once
+
+#include "standin.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#define PROGRAM_FOLDER "C:\\Program Files\\Pravenit"
+
+class HostMachine : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Writes InfoSetting.ini beside the program.
+    void WriteSettings(const std::string& text);
+
+    std::string hostFolder_;
+};
+
+// Zero-fills the program's process-wide state, as a new process would have it.
+void ClearProgramState();

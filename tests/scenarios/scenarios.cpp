@@ -1,0 +1,242 @@
+#include "scenarios.h"
+
+#include <algorithm>
+
+const char* const CameraHardwareIds = "USB\\VID_2B7E&PID_C0A1&REV_0102|USB\\VID_2B7E&PID_C0A1";
+const char* const CameraIdentity = "[Device]\r\nVID=VID_2B7E\r\nPID=PID_C0A1\r\n";
+
+ScenarioValue Dword(const std::string& key, const std::string& name, uint32_t number) {
+    return ScenarioValue{key, name, 4, number, ""};
+}
+
+ScenarioValue Text(const std::string& key, const std::string& name, const std::string& text) {
+    return ScenarioValue{key, name, 1, 0, text};
+}
+
+std::vector<std::string> WatchedKeys(const Scenario& scenario) {
+    std::vector<std::string> keys{DEFAULTS_KEY};
+    for (const ScenarioDevice& device : scenario.devices) {
+        keys.push_back("SYSTEM\\CURRENTCONTROLSET\\CONTROL\\CLASS\\" + device.driver +
+                       "\\Settings");
+    }
+    for (const auto* values : {&scenario.before, &scenario.expected}) {
+        for (const ScenarioValue& value : *values) {
+            keys.push_back(value.key);
+        }
+    }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    return keys;
+}
+
+namespace {
+
+const char* const BothSections = "[CLASSSETTINGS]\r\n"
+                                 "Value1=Brightness,128\r\n"
+                                 "Value2=Contrast,-2\r\n"
+                                 "[DEFAULTSETTINGS]\r\n"
+                                 "Value1=Exposure,4294967295\r\n";
+
+ScenarioDevice Camera(const std::string& driver = CAMERA_DRIVER) {
+    return ScenarioDevice{CameraHardwareIds, driver};
+}
+
+std::vector<ScenarioValue> BothSectionsWritten(const std::string& classKey = CAMERA_KEY) {
+    return {Dword(classKey, "Brightness", 128), Dword(classKey, "Contrast", 0xFFFFFFFEu),
+            Dword(DEFAULTS_KEY, "Exposure", 0xFFFFFFFFu)};
+}
+
+const std::vector<std::string> Restart{STOP_COMMAND, START_COMMAND};
+
+// A camera run: the usual camera, the given settings after the identity lines.
+Scenario CameraRun(const std::string& name, const std::string& entries,
+                   std::vector<ScenarioValue> expected, std::vector<std::string> commands) {
+    Scenario scenario;
+    scenario.name = name;
+    scenario.settings = std::string(CameraIdentity) + entries;
+    scenario.devices = {Camera()};
+    scenario.expected = std::move(expected);
+    scenario.commands = std::move(commands);
+    return scenario;
+}
+
+// A run that must neither write nor start anything.
+Scenario Untouched(const std::string& name, const std::string& settings,
+                   std::vector<ScenarioDevice> devices) {
+    Scenario scenario;
+    scenario.name = name;
+    scenario.settings = settings;
+    scenario.devices = std::move(devices);
+    return scenario;
+}
+
+void AddVersionGate(std::vector<Scenario>* rows) {
+    const struct {
+        uint32_t major, minor;
+        const char* name;
+    } versions[] = {
+        {5, 0, "Version5_0"}, {5, 2, "Version5_2"}, {6, 0, "Version6_0"}, {6, 1, "Version6_1"}};
+    for (const auto& version : versions) {
+        Scenario scenario =
+            Untouched(version.name, std::string(CameraIdentity) + BothSections, {Camera()});
+        scenario.major = version.major;
+        scenario.minor = version.minor;
+        rows->push_back(scenario);
+    }
+}
+
+void AddSettingsFile(std::vector<Scenario>* rows) {
+    Scenario missing = Untouched("NoSettingsFile", "", {Camera()});
+    missing.hasSettings = false;
+    rows->push_back(missing);
+    rows->push_back(Untouched("NoDeviceSection", BothSections, {Camera()}));
+    rows->push_back(
+        Untouched("NoPid", std::string("[Device]\r\nVID=VID_2B7E\r\n") + BothSections, {Camera()}));
+    rows->push_back(
+        Untouched("NoVid", std::string("[Device]\r\nPID=PID_C0A1\r\n") + BothSections, {Camera()}));
+    rows->push_back(Untouched("EmptyVid",
+                              std::string("[Device]\r\nVID=\r\nPID=PID_C0A1\r\n") + BothSections,
+                              {Camera()}));
+}
+
+void AddLocator(std::vector<Scenario>* rows) {
+    const std::string both = std::string(CameraIdentity) + BothSections;
+    rows->push_back(Untouched("NoImagingDevice", both, {}));
+    rows->push_back(
+        Untouched("NoDeviceMatches", both, {{"USB\\VID_1111&PID_2222", CAMERA_DRIVER}}));
+    rows->push_back(Untouched("OnlyTheFirstHardwareIdCounts", both,
+                              {{"USB\\VID_2B7E&PID_0000|USB\\VID_2B7E&PID_C0A1", CAMERA_DRIVER}}));
+    rows->push_back(Untouched("PidWithoutVid", both, {{"USB\\VID_1111&PID_C0A1", CAMERA_DRIVER}}));
+
+    struct {
+        const char* name;
+        const char* identity;
+        const char* hardwareIds;
+    } matches[] = {
+        {"LowerCaseIdentity", "[Device]\r\nVID=vid_2b7e\r\nPID=pid_c0a1\r\n", CameraHardwareIds},
+        {"LowerCaseHardwareId", CameraIdentity, "usb\\vid_2b7e&pid_c0a1&rev_0102"},
+        {"PidInsideVendorPart", "[Device]\r\nVID=VID_2B7E\r\nPID=2B7E\r\n",
+         "USB\\VID_2B7E&PID_0000"},
+        {"EitherOrder", "[Device]\r\nVID=PID_C0A1\r\nPID=VID_2B7E\r\n", CameraHardwareIds},
+    };
+    for (const auto& match : matches) {
+        Scenario scenario;
+        scenario.name = match.name;
+        scenario.settings = std::string(match.identity) + BothSections;
+        scenario.devices = {{match.hardwareIds, CAMERA_DRIVER}};
+        scenario.expected = BothSectionsWritten();
+        scenario.commands = Restart;
+        rows->push_back(scenario);
+    }
+
+    Scenario twoCameras =
+        CameraRun("FirstOfTwoCameras", BothSections, BothSectionsWritten(), Restart);
+    twoCameras.devices = {Camera(), Camera(OTHER_DRIVER)};
+    rows->push_back(twoCameras);
+
+    Scenario noIds = CameraRun("DeviceWithoutHardwareIdSkipped", BothSections,
+                               BothSectionsWritten(OTHER_KEY), Restart);
+    ScenarioDevice withoutIds = Camera();
+    withoutIds.hasHardwareIds = false;
+    noIds.devices = {withoutIds, Camera(OTHER_DRIVER)};
+    rows->push_back(noIds);
+
+    Scenario absent = Untouched("CameraNotPresent", both, {Camera()});
+    absent.devices[0].present = false;
+    rows->push_back(absent);
+
+    Scenario absentFirst = CameraRun("PresentCameraAfterAbsentOne", BothSections,
+                                     BothSectionsWritten(OTHER_KEY), Restart);
+    absentFirst.devices = {Camera(), Camera(OTHER_DRIVER)};
+    absentFirst.devices[0].present = false;
+    rows->push_back(absentFirst);
+
+    const std::string seventh = IMAGE_CLASS "\\0007";
+    Scenario driverKey = CameraRun("DriverKeyNameFormsTheKey", BothSections,
+                                   BothSectionsWritten(CLASS_KEY(IMAGE_CLASS "\\0007")), Restart);
+    driverKey.devices = {Camera(seventh)};
+    rows->push_back(driverKey);
+}
+
+void AddValues(std::vector<Scenario>* rows) {
+    rows->push_back(CameraRun("BothSectionsWritten", BothSections, BothSectionsWritten(), Restart));
+    rows->push_back(
+        CameraRun("EntryShapes",
+                  "[CLASSSETTINGS]\r\n"
+                  "Value1=Negative,-2\r\n"
+                  "Value2=AllBits,4294967295\r\n"
+                  "Value3=Wrapped,4294967296\r\n"
+                  "Value4=FarPast,99999999999\r\n"
+                  "Value5=Hex,0x10\r\n"
+                  "Value6=Trailing,12abc\r\n"
+                  "Value7=Level ,12\r\n"
+                  "Value8=,5\r\n"
+                  "Value9=A,B,7\r\n"
+                  "Value10=NoDigits,\r\n"
+                  "Value11=Spaced, 12\r\n"
+                  "Value12=NoComma\r\n"
+                  "Value13=Plus,+42\r\n",
+                  {Dword(CAMERA_KEY, "Negative", 0xFFFFFFFEu),
+                   Dword(CAMERA_KEY, "AllBits", 0xFFFFFFFFu), Dword(CAMERA_KEY, "Wrapped", 0),
+                   Dword(CAMERA_KEY, "FarPast", 1215752191u), // 99999999999 mod 2^32
+                   Dword(CAMERA_KEY, "Hex", 0), Dword(CAMERA_KEY, "Trailing", 12),
+                   Dword(CAMERA_KEY, "Level ", 12), Dword(CAMERA_KEY, "", 5),
+                   Dword(CAMERA_KEY, "A,B", 7), Dword(CAMERA_KEY, "NoDigits", 0),
+                   Dword(CAMERA_KEY, "Spaced", 12), Dword(CAMERA_KEY, "Plus", 42)},
+                  Restart));
+    rows->push_back(CameraRun("NumberingStopsAtGap",
+                              "[CLASSSETTINGS]\r\nValue1=First,1\r\nValue3=Third,3\r\n"
+                              "[DEFAULTSETTINGS]\r\nValue2=Second,2\r\n",
+                              {Dword(CAMERA_KEY, "First", 1)}, Restart));
+    rows->push_back(CameraRun("EmptyFirstEntryEndsSection",
+                              "[CLASSSETTINGS]\r\nValue1=\r\nValue2=Second,2\r\n", {}, Restart));
+    rows->push_back(CameraRun("LaterEntryOfSameNameWins",
+                              "[CLASSSETTINGS]\r\nValue1=Gain,1\r\nValue2=Gain,2\r\n"
+                              "[DEFAULTSETTINGS]\r\nValue1=Gain,3\r\nValue2=Gain,4\r\n",
+                              {Dword(CAMERA_KEY, "Gain", 2), Dword(DEFAULTS_KEY, "Gain", 4)},
+                              Restart));
+    rows->push_back(CameraRun("NoEntriesStillRestarts", "", {}, Restart));
+
+    Scenario existing =
+        CameraRun("ExistingValues", BothSections,
+                  {Dword(CAMERA_KEY, "Brightness", 128), Dword(CAMERA_KEY, "Contrast", 0xFFFFFFFEu),
+                   Dword(CAMERA_KEY, "Untouched", 9), Dword(DEFAULTS_KEY, "Exposure", 0xFFFFFFFFu),
+                   Text(DEFAULTS_KEY, "Note", "kept")},
+                  Restart);
+    existing.before = {Text(CAMERA_KEY, "Brightness", "high"), Dword(CAMERA_KEY, "Contrast", 7),
+                       Dword(CAMERA_KEY, "Untouched", 9), Text(DEFAULTS_KEY, "Note", "kept")};
+    rows->push_back(existing);
+}
+
+void AddReset(std::vector<Scenario>* rows) {
+    const struct {
+        const char* name;
+        const char* info;
+        bool restarts;
+    } flags[] = {
+        {"ResetZero", "[INFO]\r\nRESET=0\r\n", false},
+        {"ResetOne", "[INFO]\r\nRESET=1\r\n", true},
+        {"ResetOther", "[INFO]\r\nRESET=7\r\n", true},
+        {"ResetNegative", "[INFO]\r\nRESET=-1\r\n", true},
+        {"ResetNotANumber", "[INFO]\r\nRESET=abc\r\n", false},
+        {"ResetEmpty", "[INFO]\r\nRESET=\r\n", true},
+        {"ResetMissing", "[INFO]\r\nOTHER=0\r\n", true},
+    };
+    for (const auto& flag : flags) {
+        rows->push_back(CameraRun(flag.name, std::string(BothSections) + flag.info,
+                                  BothSectionsWritten(),
+                                  flag.restarts ? Restart : std::vector<std::string>{}));
+    }
+}
+
+} // namespace
+
+std::vector<Scenario> ProvisioningScenarios() {
+    std::vector<Scenario> rows;
+    AddVersionGate(&rows);
+    AddSettingsFile(&rows);
+    AddLocator(&rows);
+    AddValues(&rows);
+    AddReset(&rows);
+    return rows;
+}

@@ -1,0 +1,59 @@
+// Whole runs of the provisioning pass as data: the machine before (version, settings
+// file, imaging devices, registry) and what must hold after (the values of the
+// camera's settings keys and the commands started). Plain data with no test
+// framework in it, so every level that can build such a machine runs the same rows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#define IMAGE_CLASS "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}"
+#define CLASS_KEY(driver) "SYSTEM\\CURRENTCONTROLSET\\CONTROL\\CLASS\\" driver "\\Settings"
+#define CAMERA_DRIVER IMAGE_CLASS "\\0000"
+#define OTHER_DRIVER IMAGE_CLASS "\\0001"
+#define CAMERA_KEY CLASS_KEY(CAMERA_DRIVER)
+#define OTHER_KEY CLASS_KEY(OTHER_DRIVER)
+#define DEFAULTS_KEY "SOFTWARE\\VORN\\USBCAMERA\\QX7714\\DefaultSettings\\HLN4482D"
+
+#define STOP_COMMAND "net stop stisvc"
+#define START_COMMAND "net start stisvc"
+
+struct ScenarioDevice {
+    std::string hardwareIds; // the IDs in order, separated by '|'; see hasHardwareIds
+    std::string driver;      // the driver key name
+    bool present = true;
+    bool hasHardwareIds = true;
+};
+
+struct ScenarioValue {
+    std::string key;
+    std::string name;
+    uint32_t type;    // 4 (REG_DWORD) or 1 (REG_SZ)
+    uint32_t number;  // the REG_DWORD's bits
+    std::string text; // the REG_SZ's text
+};
+
+struct Scenario {
+    std::string name;
+    uint32_t major = 5;
+    uint32_t minor = 1;
+    bool hasSettings = true;
+    std::string settings; // InfoSetting.ini beside the program
+    std::vector<ScenarioDevice> devices;
+    std::vector<ScenarioValue> before;   // registry values present before the run
+    std::vector<ScenarioValue> expected; // every value of every key below, after the run
+    std::vector<std::string> commands;   // command lines started, in order
+};
+
+ScenarioValue Dword(const std::string& key, const std::string& name, uint32_t number);
+ScenarioValue Text(const std::string& key, const std::string& name, const std::string& text);
+
+// The keys whose whole content a scenario fixes: those of its expected and prior
+// values, the settings keys of all its devices, and the default-settings key.
+std::vector<std::string> WatchedKeys(const Scenario& scenario);
+
+// The usual camera, its settings file lines, and the rows that every level runs.
+extern const char* const CameraHardwareIds;
+extern const char* const CameraIdentity;
+std::vector<Scenario> ProvisioningScenarios();
