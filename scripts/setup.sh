@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs whatever building and testing Pravenit needs on Debian 12 and is not there
+# yet. Safe to run again; runs as root or through sudo.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++             # host build
+    googletest libgtest-dev           # host tests
+    clang libclang-rt-dev             # sanitizer build
+    clang-format                      # formatting check
+    g++-mingw-w64-i686                # 32-bit Windows build
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test: the host suite against
+# the stand-in, the same suite under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the 32-bit Windows build with warnings as errors.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+
+echo "== formatting"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+for preset in host host-sanitize; do
+    echo "== $preset"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+    ctest --preset "$preset" --progress
+done
+
+echo "== windows-x86"
+cmake --preset windows-x86 >/dev/null
+cmake --build --preset windows-x86
