@@ -5,6 +5,7 @@
 #include "scenarios.h"
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <set>
 
@@ -338,5 +339,24 @@ INSTANTIATE_TEST_SUITE_P(Rows, PlatformFault, ::testing::ValuesIn(FaultRows()),
                          [](const ::testing::TestParamInfo<FaultRow>& info) {
                              return info.param.scenario.name;
                          });
+
+} // namespace
+
+namespace {
+
+// What the locator leaves behind for the writer, found or not.
+TEST_F(HostMachine, LocatorUpperCasesTheIdentityAndAlwaysSetsTheDefaultKey) {
+    std::strcpy(DeviceIdentity.Vid, "vid_2b7e");
+    std::strcpy(DeviceIdentity.Pid, "pid_c0a1");
+    EXPECT_EQ(LocateCameraDevice(), 0);
+    EXPECT_STREQ(DefaultSettingsKey, DEFAULTS_KEY);
+
+    standin::AddDevice(CameraDevice());
+    EXPECT_EQ(LocateCameraDevice(), 1);
+    EXPECT_STREQ(DeviceIdentity.Vid, "VID_2B7E");
+    EXPECT_STREQ(DeviceIdentity.Pid, "PID_C0A1");
+    EXPECT_STREQ(ClassSettingsKey, CAMERA_KEY);
+    EXPECT_EQ(standin::OpenDeviceSets(), 0);
+}
 
 } // namespace
