@@ -15,6 +15,9 @@ namespace standin {
 // empty registry, no devices, no processes, no injected failures.
 void Reset();
 
+// Windows' folding of key, value, section and path names: a to z become A to Z.
+std::string UpperCased(const std::string& text);
+
 // ---- Kernel -------------------------------------------------------------
 void SetVersion(DWORD major, DWORD minor);
 void FailVersionQuery(bool fail);

@@ -11,15 +11,6 @@
 
 namespace {
 
-std::string Fold(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = char(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
-
 std::string HardwareIdList(const std::string& ids) {
     std::vector<std::string> list;
     size_t start = 0;
@@ -43,7 +34,8 @@ std::vector<BYTE> ValueData(const ScenarioValue& value) {
 // One line a value, case-folded where Windows folds, for readable differences.
 std::string Describe(const std::string& key, const std::string& name, DWORD type,
                      const std::vector<BYTE>& data) {
-    std::string line = Fold(key) + " [" + Fold(name) + "] type " + std::to_string(type) + " =";
+    std::string line = standin::UpperCased(key) + " [" + standin::UpperCased(name) + "] type " +
+                       std::to_string(type) + " =";
     for (BYTE byte : data) {
         char hex[4];
         std::snprintf(hex, sizeof hex, " %02x", byte);
@@ -83,7 +75,7 @@ void CheckRegistry(const Scenario& scenario) {
         bool holds = false;
         for (const auto* values : {&scenario.before, &scenario.expected}) {
             for (const ScenarioValue& value : *values) {
-                holds = holds || Fold(value.key) == Fold(key);
+                holds = holds || standin::UpperCased(value.key) == standin::UpperCased(key);
             }
         }
         EXPECT_EQ(standin::KeyExists(key), holds) << key;
