@@ -11,8 +11,8 @@ static char DriverKeyName[MAX_PATH];
 
 // Outcomes of reading one device's hardware IDs.
 #define HARDWARE_IDS_READ 1
-#define HARDWARE_IDS_ABSENT 0  // the device cannot match: go on with the next one
-#define HARDWARE_IDS_FAILED -1 // the search ends
+#define HARDWARE_IDS_ABSENT 0    // the device cannot match: go on with the next one
+#define HARDWARE_IDS_FAILED (-1) // the search ends
 
 // Reads the device's hardware-ID list into a zero-filled local-heap block sized by
 // probing; the caller frees *list after a HARDWARE_IDS_READ.
