@@ -33,11 +33,10 @@ static void FillStartupRecord() {
 static int StartNetCommand(const char* commandLine) {
     memset(&NetProcess, 0, sizeof NetProcess);
     snprintf(CommandLine, MAX_PATH, "%s", commandLine);
-    if (!CreateProcessA(NetCommandPath, CommandLine, NULL, NULL, FALSE, 0, NULL, NULL,
-                        &StartupRecord, &NetProcess)) {
-        return 0;
-    }
-    return 1;
+    return CreateProcessA(NetCommandPath, CommandLine, NULL, NULL, FALSE, 0, NULL, NULL,
+                          &StartupRecord, &NetProcess)
+               ? 1
+               : 0;
 }
 
 static void CloseNetProcess() {

@@ -8,7 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
-void ClearProgramState() {
+// The program's process-wide state, zero-filled as a new process has it.
+static void ClearProgramState() {
     std::memset(&DeviceIdentity, 0, sizeof DeviceIdentity);
     std::memset(ClassSettingsKey, 0, sizeof ClassSettingsKey);
     std::memset(DefaultSettingsKey, 0, sizeof DefaultSettingsKey);

@@ -21,6 +21,3 @@ class HostMachine : public ::testing::Test {
 
     std::string hostFolder_;
 };
-
-// Zero-fills the program's process-wide state, as a new process would have it.
-void ClearProgramState();

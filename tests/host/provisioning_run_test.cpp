@@ -164,27 +164,12 @@ struct FaultRow {
     std::function<void(const std::string& hostFolder)> inject;
 };
 
-const std::vector<std::string> Restart{STOP_COMMAND, START_COMMAND};
-const char* const BothSections = "[CLASSSETTINGS]\r\nValue1=Gain,3\r\n"
-                                 "[DEFAULTSETTINGS]\r\nValue1=Level,4\r\n";
-
-Scenario Camera(const std::string& name, std::vector<ScenarioValue> expected,
-                std::vector<std::string> commands) {
-    Scenario scenario;
-    scenario.name = name;
-    scenario.settings = std::string(CameraIdentity) + BothSections;
-    scenario.devices = {ScenarioDevice{CameraHardwareIds, CAMERA_DRIVER}};
-    scenario.expected = std::move(expected);
-    scenario.commands = std::move(commands);
-    return scenario;
-}
-
 Scenario Written(const std::string& name, const std::string& classKey = CAMERA_KEY) {
-    return Camera(name, {Dword(classKey, "Gain", 3), Dword(DEFAULTS_KEY, "Level", 4)}, Restart);
+    return CameraRun(name, BothSections, BothSectionsWritten(classKey), RestartCommands);
 }
 
 Scenario Untouched(const std::string& name) {
-    return Camera(name, {}, {});
+    return CameraRun(name, BothSections, {}, {});
 }
 
 // The program in a folder whose full path has the given length, mapped to the test's
@@ -209,7 +194,7 @@ std::function<void(const std::string&)> Devices(std::vector<standin::Device> dev
 
 standin::Device CameraDevice(const std::string& driver = CAMERA_DRIVER) {
     standin::Device device;
-    device.hardwareIds = standin::MultiString({"USB\\VID_2B7E&PID_C0A1&REV_0102"});
+    device.hardwareIds = HardwareIdList(CameraHardwareIds);
     device.driver = standin::DriverName(driver);
     return device;
 }
@@ -294,11 +279,15 @@ std::vector<FaultRow> FaultRows() {
         {WithoutScenarioDevices(Untouched("DriverKeyNameTooLong")),
          Devices({CameraDeviceWith(
              [&](standin::Device& d) { d.driver = standin::DriverName(tooLongDriver); })})},
-        {Camera("ClassKeyDenied", {Dword(DEFAULTS_KEY, "Level", 4)}, Restart),
+        {CameraRun("ClassKeyDenied", BothSections, {Dword(DEFAULTS_KEY, "Exposure", 0xFFFFFFFFu)},
+                   RestartCommands),
          [](const std::string&) {
              standin::DenyKey(CAMERA_KEY, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED);
          }},
-        {Camera("DefaultKeyDenied", {Dword(CAMERA_KEY, "Gain", 3)}, Restart),
+        {CameraRun(
+             "DefaultKeyDenied", BothSections,
+             {Dword(CAMERA_KEY, "Brightness", 128), Dword(CAMERA_KEY, "Contrast", 0xFFFFFFFEu)},
+             RestartCommands),
          [](const std::string&) {
              standin::DenyKey(DEFAULTS_KEY, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED);
          }},
@@ -306,11 +295,11 @@ std::vector<FaultRow> FaultRows() {
          [](const std::string&) {
              standin::DenyKey(CAMERA_KEY, ERROR_ACCESS_DENIED, ERROR_SUCCESS);
          }},
-        {Camera("SystemDirectoryUnavailable", Written("").expected, {}),
+        {CameraRun("SystemDirectoryUnavailable", BothSections, BothSectionsWritten(), {}),
          [](const std::string&) { standin::SetSystemDirectory(""); }},
-        {Camera("StopCannotStart", Written("").expected, {START_COMMAND}),
+        {CameraRun("StopCannotStart", BothSections, BothSectionsWritten(), {START_COMMAND}),
          [](const std::string&) { standin::FailProcessStart(STOP_COMMAND); }},
-        {Camera("StartCannotStart", Written("").expected, {STOP_COMMAND}),
+        {CameraRun("StartCannotStart", BothSections, BothSectionsWritten(), {STOP_COMMAND}),
          [](const std::string&) { standin::FailProcessStart(START_COMMAND); }},
         {Written("StopNeverFinishes"),
          [](const std::string&) { standin::NeverFinish(STOP_COMMAND); }},

@@ -29,35 +29,33 @@ std::vector<std::string> WatchedKeys(const Scenario& scenario) {
     return keys;
 }
 
-namespace {
-
 const char* const BothSections = "[CLASSSETTINGS]\r\n"
                                  "Value1=Brightness,128\r\n"
                                  "Value2=Contrast,-2\r\n"
                                  "[DEFAULTSETTINGS]\r\n"
                                  "Value1=Exposure,4294967295\r\n";
+const std::vector<std::string> RestartCommands{STOP_COMMAND, START_COMMAND};
 
-ScenarioDevice Camera(const std::string& driver = CAMERA_DRIVER) {
-    return ScenarioDevice{CameraHardwareIds, driver};
-}
-
-std::vector<ScenarioValue> BothSectionsWritten(const std::string& classKey = CAMERA_KEY) {
+std::vector<ScenarioValue> BothSectionsWritten(const std::string& classKey) {
     return {Dword(classKey, "Brightness", 128), Dword(classKey, "Contrast", 0xFFFFFFFEu),
             Dword(DEFAULTS_KEY, "Exposure", 0xFFFFFFFFu)};
 }
 
-const std::vector<std::string> Restart{STOP_COMMAND, START_COMMAND};
-
-// A camera run: the usual camera, the given settings after the identity lines.
 Scenario CameraRun(const std::string& name, const std::string& entries,
                    std::vector<ScenarioValue> expected, std::vector<std::string> commands) {
     Scenario scenario;
     scenario.name = name;
     scenario.settings = std::string(CameraIdentity) + entries;
-    scenario.devices = {Camera()};
+    scenario.devices = {ScenarioDevice{CameraHardwareIds, CAMERA_DRIVER}};
     scenario.expected = std::move(expected);
     scenario.commands = std::move(commands);
     return scenario;
+}
+
+namespace {
+
+ScenarioDevice Camera(const std::string& driver = CAMERA_DRIVER) {
+    return ScenarioDevice{CameraHardwareIds, driver};
 }
 
 // A run that must neither write nor start anything.
@@ -125,17 +123,17 @@ void AddLocator(std::vector<Scenario>* rows) {
         scenario.settings = std::string(match.identity) + BothSections;
         scenario.devices = {{match.hardwareIds, CAMERA_DRIVER}};
         scenario.expected = BothSectionsWritten();
-        scenario.commands = Restart;
+        scenario.commands = RestartCommands;
         rows->push_back(scenario);
     }
 
     Scenario twoCameras =
-        CameraRun("FirstOfTwoCameras", BothSections, BothSectionsWritten(), Restart);
+        CameraRun("FirstOfTwoCameras", BothSections, BothSectionsWritten(), RestartCommands);
     twoCameras.devices = {Camera(), Camera(OTHER_DRIVER)};
     rows->push_back(twoCameras);
 
     Scenario noIds = CameraRun("DeviceWithoutHardwareIdSkipped", BothSections,
-                               BothSectionsWritten(OTHER_KEY), Restart);
+                               BothSectionsWritten(OTHER_KEY), RestartCommands);
     ScenarioDevice withoutIds = Camera();
     withoutIds.hasHardwareIds = false;
     noIds.devices = {withoutIds, Camera(OTHER_DRIVER)};
@@ -146,20 +144,22 @@ void AddLocator(std::vector<Scenario>* rows) {
     rows->push_back(absent);
 
     Scenario absentFirst = CameraRun("PresentCameraAfterAbsentOne", BothSections,
-                                     BothSectionsWritten(OTHER_KEY), Restart);
+                                     BothSectionsWritten(OTHER_KEY), RestartCommands);
     absentFirst.devices = {Camera(), Camera(OTHER_DRIVER)};
     absentFirst.devices[0].present = false;
     rows->push_back(absentFirst);
 
     const std::string seventh = IMAGE_CLASS "\\0007";
-    Scenario driverKey = CameraRun("DriverKeyNameFormsTheKey", BothSections,
-                                   BothSectionsWritten(CLASS_KEY(IMAGE_CLASS "\\0007")), Restart);
+    Scenario driverKey =
+        CameraRun("DriverKeyNameFormsTheKey", BothSections,
+                  BothSectionsWritten(CLASS_KEY(IMAGE_CLASS "\\0007")), RestartCommands);
     driverKey.devices = {Camera(seventh)};
     rows->push_back(driverKey);
 }
 
 void AddValues(std::vector<Scenario>* rows) {
-    rows->push_back(CameraRun("BothSectionsWritten", BothSections, BothSectionsWritten(), Restart));
+    rows->push_back(
+        CameraRun("BothSectionsWritten", BothSections, BothSectionsWritten(), RestartCommands));
     rows->push_back(
         CameraRun("EntryShapes",
                   "[CLASSSETTINGS]\r\n"
@@ -183,26 +183,27 @@ void AddValues(std::vector<Scenario>* rows) {
                    Dword(CAMERA_KEY, "Level ", 12), Dword(CAMERA_KEY, "", 5),
                    Dword(CAMERA_KEY, "A,B", 7), Dword(CAMERA_KEY, "NoDigits", 0),
                    Dword(CAMERA_KEY, "Spaced", 12), Dword(CAMERA_KEY, "Plus", 42)},
-                  Restart));
+                  RestartCommands));
     rows->push_back(CameraRun("NumberingStopsAtGap",
                               "[CLASSSETTINGS]\r\nValue1=First,1\r\nValue3=Third,3\r\n"
                               "[DEFAULTSETTINGS]\r\nValue2=Second,2\r\n",
-                              {Dword(CAMERA_KEY, "First", 1)}, Restart));
+                              {Dword(CAMERA_KEY, "First", 1)}, RestartCommands));
     rows->push_back(CameraRun("EmptyFirstEntryEndsSection",
-                              "[CLASSSETTINGS]\r\nValue1=\r\nValue2=Second,2\r\n", {}, Restart));
+                              "[CLASSSETTINGS]\r\nValue1=\r\nValue2=Second,2\r\n", {},
+                              RestartCommands));
     rows->push_back(CameraRun("LaterEntryOfSameNameWins",
                               "[CLASSSETTINGS]\r\nValue1=Gain,1\r\nValue2=Gain,2\r\n"
                               "[DEFAULTSETTINGS]\r\nValue1=Gain,3\r\nValue2=Gain,4\r\n",
                               {Dword(CAMERA_KEY, "Gain", 2), Dword(DEFAULTS_KEY, "Gain", 4)},
-                              Restart));
-    rows->push_back(CameraRun("NoEntriesStillRestarts", "", {}, Restart));
+                              RestartCommands));
+    rows->push_back(CameraRun("NoEntriesStillRestarts", "", {}, RestartCommands));
 
     Scenario existing =
         CameraRun("ExistingValues", BothSections,
                   {Dword(CAMERA_KEY, "Brightness", 128), Dword(CAMERA_KEY, "Contrast", 0xFFFFFFFEu),
                    Dword(CAMERA_KEY, "Untouched", 9), Dword(DEFAULTS_KEY, "Exposure", 0xFFFFFFFFu),
                    Text(DEFAULTS_KEY, "Note", "kept")},
-                  Restart);
+                  RestartCommands);
     existing.before = {Text(CAMERA_KEY, "Brightness", "high"), Dword(CAMERA_KEY, "Contrast", 7),
                        Dword(CAMERA_KEY, "Untouched", 9), Text(DEFAULTS_KEY, "Note", "kept")};
     rows->push_back(existing);
@@ -225,7 +226,7 @@ void AddReset(std::vector<Scenario>* rows) {
     for (const auto& flag : flags) {
         rows->push_back(CameraRun(flag.name, std::string(BothSections) + flag.info,
                                   BothSectionsWritten(),
-                                  flag.restarts ? Restart : std::vector<std::string>{}));
+                                  flag.restarts ? RestartCommands : std::vector<std::string>{}));
     }
 }
 

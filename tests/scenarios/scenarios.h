@@ -53,7 +53,17 @@ ScenarioValue Text(const std::string& key, const std::string& name, const std::s
 // values, the settings keys of all its devices, and the default-settings key.
 std::vector<std::string> WatchedKeys(const Scenario& scenario);
 
-// The usual camera, its settings file lines, and the rows that every level runs.
+// The usual camera and its identity lines in the settings file.
 extern const char* const CameraHardwareIds;
 extern const char* const CameraIdentity;
+// Two entries for the camera's key and one for the default key; what they write.
+extern const char* const BothSections;
+std::vector<ScenarioValue> BothSectionsWritten(const std::string& classKey = CAMERA_KEY);
+extern const std::vector<std::string> RestartCommands;
+
+// A run of the usual camera with the given entries after its identity lines.
+Scenario CameraRun(const std::string& name, const std::string& entries,
+                   std::vector<ScenarioValue> expected, std::vector<std::string> commands);
+
+// The rows that every level runs.
 std::vector<Scenario> ProvisioningScenarios();
