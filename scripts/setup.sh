@@ -9,6 +9,7 @@ packages=(
     clang libclang-rt-dev             # sanitizer build
     clang-format                      # formatting check
     g++-mingw-w64-i686                # 32-bit Windows build
+    wine wine32:i386 xvfb xauth       # running the Windows build: a 32-bit Wine and a display
 )
 
 missing=()
@@ -22,6 +23,10 @@ done
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 echo "Installing: ${missing[*]}"
+# The 32-bit Wine comes from Debian's i386 packages.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo[@]}" dpkg --add-architecture i386
+fi
 "${sudo[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
     "${missing[@]}" >/dev/null
