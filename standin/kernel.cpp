@@ -57,6 +57,7 @@ void Reset() {
     ResetProcesses();
     ResetRegistry();
     ResetDevices();
+    ResetWindows();
 }
 
 void SetVersion(DWORD major, DWORD minor) {

@@ -113,4 +113,46 @@ void FailDeviceSetOpen(bool fail);
 int OpenDeviceSets();
 int DeviceSetsOpened();
 
+// ---- Windows and messages ----------------------------------------------
+// The module the program runs as: its instance handle, string and icon resources.
+HINSTANCE ModuleInstance();
+void SetString(UINT id, const std::string& text);
+void AddIcon(UINT id);
+// What LoadIconA gives for the module's icon id, and LoadCursorA for the system arrow.
+HICON IconHandle(UINT id);
+HCURSOR ArrowCursor();
+
+struct RegisteredClass {
+    WNDCLASSEXA record; // as given; the name pointers are not kept valid
+    std::string name;
+};
+std::vector<RegisteredClass> RegisteredClasses();
+
+struct Window {
+    HWND handle;
+    std::string className;
+    std::string title;
+    DWORD exStyle;
+    DWORD style;
+    int x, y, width, height;
+    HWND parent;
+    HMENU menu;
+    HINSTANCE instance;
+    LPVOID parameter;
+    bool visible;
+    bool everVisible;
+};
+std::vector<Window> Windows();
+// Every window and message call in order, for example "LoadString 103", "RegisterClassEx
+// PRAVENIT", "CreateWindowEx PRAVENIT", "message 0x0001" (a message delivered to a window
+// procedure), "PostQuitMessage 0", "ShowWindow 0", "UpdateWindow", "GetMessage 0x0012",
+// "TranslateMessage 0x0010", "DispatchMessage 0x0010", "DefWindowProc 0x0400".
+std::vector<std::string> WindowCalls();
+// CreateWindowExA fails before any message is delivered.
+void FailWindowCreation(bool fail);
+// Queues a message as PostMessageA would.
+void PostWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// GetMessageA calls that found nothing to return: on Windows they would wait for ever.
+int BlockedMessageWaits();
+
 } // namespace standin

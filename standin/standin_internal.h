@@ -9,5 +9,6 @@ void ResetKernel();
 void ResetProcesses();
 void ResetRegistry();
 void ResetDevices();
+void ResetWindows();
 
 } // namespace standin

@@ -34,6 +34,19 @@ typedef HKEY* PHKEY;
 typedef struct HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
 typedef struct HWND__* HWND;
+typedef struct HICON__* HICON;
+typedef HICON HCURSOR;
+typedef struct HBRUSH__* HBRUSH;
+typedef struct HMENU__* HMENU;
+typedef uintptr_t UINT_PTR;
+typedef intptr_t INT_PTR;
+typedef UINT_PTR WPARAM;
+typedef LONG_PTR LPARAM;
+typedef LONG_PTR LRESULT;
+typedef WORD ATOM;
+
+#define WINAPI
+#define CALLBACK
 
 #define TRUE 1
 #define FALSE 0
@@ -76,6 +89,20 @@ typedef struct HWND__* HWND;
 
 #define STARTF_USESHOWWINDOW 0x00000001u
 #define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+
+#define MAKEINTRESOURCEA(id) ((LPSTR)(ULONG_PTR)(WORD)(id))
+#define IDC_ARROW MAKEINTRESOURCEA(32512)
+#define COLOR_WINDOW 5
+#define CS_VREDRAW 0x0001u
+#define CS_HREDRAW 0x0002u
+#define WS_OVERLAPPEDWINDOW 0x00CF0000u
+#define WS_VISIBLE 0x10000000u
+#define CW_USEDEFAULT ((int)0x80000000)
+#define WM_CREATE 0x0001u
+#define WM_CLOSE 0x0010u
+#define WM_QUIT 0x0012u
+#define WM_USER 0x0400u
 
 typedef struct _GUID {
     uint32_t Data1;
@@ -134,6 +161,37 @@ typedef struct _PROCESS_INFORMATION {
     DWORD dwThreadId;
 } PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
 
+typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+
+typedef struct tagWNDCLASSEXA {
+    UINT cbSize;
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCSTR lpszMenuName;
+    LPCSTR lpszClassName;
+    HICON hIconSm;
+} WNDCLASSEXA;
+
+typedef struct tagPOINT {
+    LONG x;
+    LONG y;
+} POINT;
+
+typedef struct tagMSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+} MSG, *LPMSG;
+
 // Kernel services
 DWORD GetLastError();
 void SetLastError(DWORD error);
@@ -168,3 +226,23 @@ BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO_DATA device, DW
                                        PDWORD dataType, PBYTE buffer, DWORD size,
                                        PDWORD requiredSize);
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set);
+
+// Window services
+int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
+HICON LoadIconA(HINSTANCE instance, LPCSTR name);
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
+ATOM RegisterClassExA(const WNDCLASSEXA* windowClass);
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                     LPVOID parameter);
+BOOL ShowWindow(HWND window, int command);
+BOOL UpdateWindow(HWND window);
+BOOL GetMessageA(LPMSG message, HWND window, UINT first, UINT last);
+BOOL TranslateMessage(const MSG* message);
+LRESULT DispatchMessageA(const MSG* message);
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int code);
+
+// The process entry the runtime calls; the program defines it.
+extern "C" int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine,
+                              int showCommand);
