@@ -1,0 +1,123 @@
+#include "scenario_machine.h"
+
+#include "standin.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+
+std::string HardwareIdList(const std::string& ids) {
+    std::vector<std::string> list;
+    size_t start = 0;
+    for (size_t bar; (bar = ids.find('|', start)) != std::string::npos; start = bar + 1) {
+        list.push_back(ids.substr(start, bar - start));
+    }
+    list.push_back(ids.substr(start));
+    return standin::MultiString(list);
+}
+
+static std::vector<BYTE> ValueData(const ScenarioValue& value) {
+    if (value.type == REG_DWORD) {
+        const uint32_t n = value.number;
+        return {BYTE(n), BYTE(n >> 8), BYTE(n >> 16), BYTE(n >> 24)};
+    }
+    std::vector<BYTE> data(value.text.begin(), value.text.end());
+    data.push_back(0);
+    return data;
+}
+
+// One line a value, case-folded where Windows folds, for readable differences.
+static std::string Describe(const std::string& key, const std::string& name, DWORD type,
+                            const std::vector<BYTE>& data) {
+    std::string line = standin::UpperCased(key) + " [" + standin::UpperCased(name) + "] type " +
+                       std::to_string(type) + " =";
+    for (BYTE byte : data) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, " %02x", byte);
+        line += hex;
+    }
+    return line;
+}
+
+void BuildScenarioMachine(const Scenario& scenario) {
+    standin::SetVersion(scenario.major, scenario.minor);
+    for (const ScenarioDevice& device : scenario.devices) {
+        standin::Device added;
+        added.present = device.present;
+        added.hasHardwareIds = device.hasHardwareIds;
+        added.hardwareIds = HardwareIdList(device.hardwareIds);
+        added.driver = standin::DriverName(device.driver);
+        standin::AddDevice(added);
+    }
+    for (const ScenarioValue& value : scenario.before) {
+        standin::SetValue(value.key, value.name, value.type, ValueData(value));
+    }
+}
+
+static void CheckRegistry(const Scenario& scenario) {
+    std::multiset<std::string> actual;
+    for (const standin::RegistryValue& value : standin::DumpRegistry()) {
+        actual.insert(Describe(value.key, value.name, value.type, value.data));
+    }
+    std::multiset<std::string> expected;
+    for (const ScenarioValue& value : scenario.expected) {
+        expected.insert(Describe(value.key, value.name, value.type, ValueData(value)));
+    }
+    EXPECT_EQ(actual, expected);
+
+    // A key that had nothing to hold was neither created nor left behind.
+    for (const std::string& key : WatchedKeys(scenario)) {
+        bool holds = false;
+        for (const auto* values : {&scenario.before, &scenario.expected}) {
+            for (const ScenarioValue& value : *values) {
+                holds = holds || standin::UpperCased(value.key) == standin::UpperCased(key);
+            }
+        }
+        EXPECT_EQ(standin::KeyExists(key), holds) << key;
+    }
+}
+
+static void CheckCommands(const Scenario& scenario) {
+    std::vector<std::string> started;
+    for (const standin::StartedProcess& process : standin::Processes()) {
+        started.push_back(process.commandLine);
+        EXPECT_TRUE(process.hasApplication);
+        EXPECT_EQ(process.application, "C:\\WINDOWS\\system32\\net.exe");
+        EXPECT_EQ(process.startup.cb, sizeof(STARTUPINFOA));
+        EXPECT_EQ(process.startup.dwFlags, DWORD(STARTF_USESHOWWINDOW));
+        EXPECT_EQ(process.startup.wShowWindow, SW_HIDE);
+        EXPECT_EQ(process.startup.lpReserved, nullptr);
+        EXPECT_EQ(process.startup.lpDesktop, nullptr);
+        EXPECT_EQ(process.startup.lpTitle, nullptr);
+        EXPECT_EQ(process.startup.dwX | process.startup.dwY | process.startup.dwXSize |
+                      process.startup.dwYSize | process.startup.dwXCountChars |
+                      process.startup.dwYCountChars | process.startup.dwFillAttribute |
+                      process.startup.cbReserved2,
+                  0u);
+        EXPECT_EQ(process.startup.lpReserved2, nullptr);
+        EXPECT_EQ(process.startup.hStdInput, nullptr);
+        EXPECT_EQ(process.startup.hStdOutput, nullptr);
+        EXPECT_EQ(process.startup.hStdError, nullptr);
+        EXPECT_FALSE(process.hasProcessAttributes || process.hasThreadAttributes ||
+                     process.hasEnvironment || process.hasCurrentDirectory);
+        EXPECT_EQ(process.inheritHandles, FALSE);
+        EXPECT_EQ(process.creationFlags, 0u);
+    }
+    EXPECT_EQ(started, scenario.commands);
+}
+
+static void CheckEverythingReleased() {
+    const standin::RegistryCounts calls = standin::RegistryCalls();
+    EXPECT_EQ(calls.opens + calls.creates, calls.closes);
+    EXPECT_EQ(standin::OpenKeys(), 0);
+    EXPECT_EQ(standin::OpenDeviceSets(), 0);
+    EXPECT_EQ(standin::OpenProcessHandles(), 0);
+    EXPECT_EQ(standin::LiveAllocations(), 0);
+}
+
+void CheckScenarioOutcome(const Scenario& scenario) {
+    CheckRegistry(scenario);
+    CheckCommands(scenario);
+    CheckEverythingReleased();
+}

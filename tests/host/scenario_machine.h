@@ -1,0 +1,18 @@
+// A shared scenario row on the stand-in: building its machine, and checking what
+// the program left behind against the row.
+#pragma once
+
+#include "scenarios.h"
+
+#include <string>
+
+// The raw multi-string of '|'-separated hardware IDs.
+std::string HardwareIdList(const std::string& ids);
+
+// The row's version, devices and prior registry values (not its settings file).
+void BuildScenarioMachine(const Scenario& scenario);
+
+// Every value of the registry, the keys that must not exist, the commands started
+// with how they were started, and that every key, device set, process handle and
+// local-heap block was released.
+void CheckScenarioOutcome(const Scenario& scenario);
