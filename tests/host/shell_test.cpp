@@ -191,4 +191,10 @@ TEST_F(HostShell, LoopReturnsTheQuitCode) {
     EXPECT_EQ(RunMessageLoop(), 7);
 }
 
+// GetMessageA's -1 ends the loop with 0 instead of spinning on it for ever.
+TEST_F(HostShell, LoopEndsWhenNoMessageCanBeRead) {
+    EXPECT_EQ(RunMessageLoop(), 0);
+    EXPECT_EQ(standin::BlockedMessageWaits(), 1);
+}
+
 } // namespace
