@@ -51,7 +51,7 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 int RunMessageLoop() {
-    MSG message;
+    MSG message = {};
     BOOL got;
     while ((got = GetMessageA(&message, NULL, 0, 0)) != 0) {
         // -1 only comes with a bad argument; looping on it would never end.
