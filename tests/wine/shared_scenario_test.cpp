@@ -1,0 +1,33 @@
+// The whole-run rows every level shares, run against the real program under Wine.
+#include "wine_machine.h"
+
+// Rows print as their names.
+void PrintTo(const Scenario& scenario, std::ostream* out);
+
+namespace {
+
+class SharedScenario : public bench::WineMachine, public ::testing::WithParamInterface<Scenario> {};
+
+TEST_P(SharedScenario, Outcome) {
+    const Scenario& row = GetParam();
+    const std::string unbuildable = bench::WhyWineCannotBuild(row);
+    if (!unbuildable.empty()) {
+        GTEST_SKIP() << unbuildable;
+    }
+    BuildMachine(row);
+    const bench::Outcome outcome = Start();
+    bench::ExpectQuietRun(outcome);
+    bench::ExpectRegistry(row);
+    bench::ExpectNetCommands(outcome, row.commands);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SharedScenario, ::testing::ValuesIn(ProvisioningScenarios()),
+                         [](const ::testing::TestParamInfo<Scenario>& row) {
+                             return row.param.name;
+                         });
+
+} // namespace
+
+void PrintTo(const Scenario& scenario, std::ostream* out) {
+    *out << scenario.name;
+}

@@ -1,0 +1,549 @@
+#include "wine_machine.h"
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace bench {
+
+std::string BuiltProgram;
+
+namespace {
+
+const char* const NetLog = "C:\\net-recorder.log";
+const char* const WindowLog = "C:\\window-recorder.log";
+const char* const DllOverridesKey = "Software\\Wine\\DllOverrides";
+const char* const ProgramFolderPath = "C:\\Program Files\\Pravenit Bench\\";
+const char* const CurrentFolderPath = "C:\\Bench Current Folder\\";
+const char* const DevicesKey = "SYSTEM\\CurrentControlSet\\Enum\\PRAVENITBENCH";
+const char* const AppDefaultsKey = "Software\\Wine\\AppDefaults\\Pravenit.exe";
+const DWORD RunTimeout = 30000;
+const DWORD NetCommandTimeout = 30000;
+
+// Settings files where the program must not look. Each would write its own marker
+// value for the usual camera, so reading one shows in the registry.
+std::string Decoy(const std::string& marker) {
+    return std::string(CameraIdentity) + "[CLASSSETTINGS]\r\nValue1=" + marker +
+           ",1\r\n[DEFAULTSETTINGS]\r\nValue1=" + marker + ",1\r\n";
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+bool KeyExists(HKEY root, const std::string& key) {
+    HKEY handle;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(handle);
+    return true;
+}
+
+void DeleteTree(HKEY root, const std::string& key) {
+    HKEY handle;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+        return;
+    }
+    std::vector<std::string> children;
+    char name[256];
+    DWORD length = sizeof name;
+    while (RegEnumKeyExA(handle, static_cast<DWORD>(children.size()), name, &length, NULL, NULL,
+                         NULL, NULL) == ERROR_SUCCESS) {
+        children.emplace_back(name, length);
+        length = sizeof name;
+    }
+    RegCloseKey(handle);
+    for (const std::string& child : children) {
+        DeleteTree(root, key + "\\" + child);
+    }
+    EXPECT_EQ(RegDeleteKeyA(root, key.c_str()), ERROR_SUCCESS) << key;
+}
+
+std::vector<BYTE> ValueData(const ScenarioValue& value) {
+    if (value.type == REG_DWORD) {
+        const uint32_t n = value.number;
+        return {BYTE(n), BYTE(n >> 8), BYTE(n >> 16), BYTE(n >> 24)};
+    }
+    std::vector<BYTE> data(value.text.begin(), value.text.end());
+    data.push_back(0);
+    return data;
+}
+
+// One line a value, case-folded where Windows folds, for readable differences.
+std::string Describe(const std::string& key, const std::string& name, DWORD type,
+                     const std::vector<BYTE>& data) {
+    std::string line = Upper(key) + " [" + Upper(name) + "] type " + std::to_string(type) + " =";
+    for (BYTE byte : data) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, " %02x", byte);
+        line += hex;
+    }
+    return line;
+}
+
+// Every value of the key as Describe lines; none if the key does not exist.
+std::vector<std::string> KeyValues(const std::string& key) {
+    std::vector<std::string> lines;
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+        return lines;
+    }
+    DWORD count = 0, longestName = 0, longestData = 0;
+    RegQueryInfoKeyA(handle, NULL, NULL, NULL, NULL, NULL, NULL, &count, &longestName, &longestData,
+                     NULL, NULL);
+    for (DWORD index = 0; index < count; ++index) {
+        std::vector<char> name(longestName + 1);
+        std::vector<BYTE> data(longestData);
+        DWORD nameLength = longestName + 1, dataLength = longestData, type = 0;
+        LONG status = RegEnumValueA(handle, index, name.data(), &nameLength, NULL, &type,
+                                    data.data(), &dataLength);
+        EXPECT_EQ(status, ERROR_SUCCESS) << key << " value " << index;
+        data.resize(dataLength);
+        lines.push_back(Describe(key, std::string(name.data(), nameLength), type, data));
+    }
+    RegCloseKey(handle);
+    return lines;
+}
+
+std::vector<std::string> Split(const std::string& text, const std::string& separator) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t end; (end = text.find(separator, start)) != std::string::npos;
+         start = end + separator.size()) {
+        parts.push_back(text.substr(start, end - start));
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+// Where the program must start the net command from; the bench put the recorder there.
+std::string SystemNetCommand() {
+    char folder[MAX_PATH];
+    UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    return std::string(folder, length) + "\\net.exe";
+}
+
+// The program does not wait for the start command: wait here for every net command,
+// recorded or Wine's own, before reading what they did.
+void WaitForNetCommands() {
+    for (int round = 0; round < 10; ++round) {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        ASSERT_NE(snapshot, INVALID_HANDLE_VALUE);
+        std::vector<HANDLE> running;
+        PROCESSENTRY32 entry;
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32First(snapshot, &entry); more;
+             more = Process32Next(snapshot, &entry)) {
+            HANDLE process = NULL;
+            if (lstrcmpiA(entry.szExeFile, "net.exe") == 0) {
+                process = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID);
+            }
+            if (process != NULL) {
+                running.push_back(process);
+            }
+        }
+        CloseHandle(snapshot);
+        if (running.empty()) {
+            return;
+        }
+        for (HANDLE process : running) {
+            EXPECT_EQ(WaitForSingleObject(process, NetCommandTimeout), WAIT_OBJECT_0)
+                << "a net command did not end";
+            CloseHandle(process);
+        }
+    }
+}
+
+std::vector<std::string> ReadLines(const char* path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    std::vector<std::string> lines = Split(content.str(), "\r\n");
+    lines.erase(std::remove(lines.begin(), lines.end(), std::string()), lines.end());
+    return lines;
+}
+
+// The folder of this test program, where the build put the recorders too.
+std::string OwnFolder() {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
+    std::string folder(path, length);
+    return folder.substr(0, folder.rfind('\\') + 1);
+}
+
+std::vector<NetRecord> ReadNetLog() {
+    std::vector<NetRecord> records;
+    for (const std::string& line : ReadLines(NetLog)) {
+        std::vector<std::string> fields = Split(line, "\t");
+        if (fields.size() != 6) {
+            ADD_FAILURE() << "unreadable net command record: " << line;
+            continue;
+        }
+        NetRecord record;
+        record.event = fields[0];
+        record.path = fields[1];
+        record.commandLine = fields[2];
+        record.flags = static_cast<DWORD>(std::stoul(fields[3]));
+        record.show = static_cast<DWORD>(std::stoul(fields[4]));
+        record.window = fields[5];
+        records.push_back(record);
+    }
+    return records;
+}
+
+// Watches the program's window from inside it while it exists: a global hook loads
+// the window recorder into every process that handles window messages.
+class WindowRecorder {
+  public:
+    WindowRecorder() {
+        DeleteFileA(WindowLog);
+        module_ = LoadLibraryA((OwnFolder() + "window_recorder.dll").c_str());
+        EXPECT_NE(module_, nullptr) << "no window_recorder.dll beside the test program";
+        // Through void*: GetProcAddress's type is not the hook's.
+        HOOKPROC record = reinterpret_cast<HOOKPROC>(
+            reinterpret_cast<void*>(GetProcAddress(module_, "RecordWindowMessage")));
+        if (record != nullptr) {
+            hook_ = SetWindowsHookExA(WH_CALLWNDPROC, record, module_, 0);
+        }
+        EXPECT_NE(hook_, nullptr);
+    }
+    ~WindowRecorder() {
+        if (hook_ != NULL) {
+            UnhookWindowsHookEx(hook_);
+        }
+        if (module_ != NULL) {
+            FreeLibrary(module_);
+        }
+        DeleteFileA(WindowLog);
+    }
+    std::vector<std::string> Events() const {
+        return ReadLines(WindowLog);
+    }
+
+  private:
+    HMODULE module_ = NULL;
+    HHOOK hook_ = NULL;
+};
+
+// Wine runs its own net command, whatever lies in the system folder, unless the DLL
+// overrides say "native". The loader of a new process takes them from the registry or
+// from the environment Wine itself was started with, not from a parent's Windows
+// environment, so the override is a registry value while the program runs.
+class NativeNetCommand {
+  public:
+    explicit NativeNetCommand(bool native) {
+        if (native) {
+            EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, DllOverridesKey, 0, NULL, 0, KEY_SET_VALUE,
+                                      NULL, &key_, NULL),
+                      ERROR_SUCCESS);
+            EXPECT_EQ(RegSetValueExA(key_, "net.exe", 0, REG_SZ,
+                                     reinterpret_cast<const BYTE*>("native"), 7),
+                      ERROR_SUCCESS);
+        }
+    }
+    ~NativeNetCommand() {
+        if (key_ != NULL) {
+            EXPECT_EQ(RegDeleteValueA(key_, "net.exe"), ERROR_SUCCESS);
+            RegCloseKey(key_);
+        }
+    }
+
+  private:
+    HKEY key_ = NULL;
+};
+
+} // namespace
+
+std::string WindowsPath(const std::string& path) {
+    if (path.empty() || path[0] != '/') {
+        return path;
+    }
+    std::string windows = "Z:" + path;
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    return windows;
+}
+
+void WineMachine::SetUp() {
+    ASSERT_FALSE(BuiltProgram.empty()) << "no --pravenit=<path of Pravenit.exe>";
+    DeleteFileA(NetLog);
+    programFolder_ = ProgramFolderPath;
+    CreateFolder(programFolder_);
+    CopyIn(BuiltProgram, programFolder_ + "Pravenit.exe");
+    CopyIn(SystemNetCommand(), programFolder_ + "net.exe");
+    CreateFolder(CurrentFolderPath);
+    PutFile(std::string(CurrentFolderPath) + "InfoSetting.ini", Decoy("DecoyCurrentFolder"));
+    CopyIn(SystemNetCommand(), std::string(CurrentFolderPath) + "net.exe");
+    char windows[MAX_PATH];
+    UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+    PutFile(std::string(windows, length) + "\\InfoSetting.ini", Decoy("DecoyWindowsFolder"));
+}
+
+void WineMachine::TearDown() {
+    for (auto key = claimedKeys_.rbegin(); key != claimedKeys_.rend(); ++key) {
+        DeleteTree(key->root, key->key);
+    }
+    for (auto file = createdFiles_.rbegin(); file != createdFiles_.rend(); ++file) {
+        EXPECT_TRUE(DeleteFileA(file->c_str())) << *file;
+    }
+    for (auto folder = createdFolders_.rbegin(); folder != createdFolders_.rend(); ++folder) {
+        EXPECT_TRUE(RemoveDirectoryA(folder->c_str())) << *folder;
+    }
+    DeleteFileA(NetLog);
+}
+
+namespace {
+
+struct WineVersion {
+    uint32_t major, minor;
+    const char* name; // for HKCU\Software\Wine\AppDefaults\<program>\Version
+};
+const WineVersion WineVersions[] = {
+    {5, 0, "win2k"}, {5, 1, "winxp"}, {5, 2, "win2003"}, {6, 0, "vista"}, {6, 1, "win7"}};
+
+const WineVersion* FindWineVersion(uint32_t major, uint32_t minor) {
+    for (const WineVersion& version : WineVersions) {
+        if (version.major == major && version.minor == minor) {
+            return &version;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::string WhyWineCannotBuild(const Scenario& scenario) {
+    if (FindWineVersion(scenario.major, scenario.minor) == nullptr) {
+        return "Wine has no name for version " + std::to_string(scenario.major) + "." +
+               std::to_string(scenario.minor);
+    }
+    for (const ScenarioDevice& device : scenario.devices) {
+        if (!device.present) {
+            return "Wine lists every device as present";
+        }
+    }
+    return "";
+}
+
+void WineMachine::BuildMachine(const Scenario& scenario) {
+    for (const std::string& key : WatchedKeys(scenario)) {
+        Watch(key);
+    }
+    SetVersion(scenario.major, scenario.minor);
+    if (scenario.hasSettings) {
+        PutFile(programFolder_ + "InfoSetting.ini", scenario.settings);
+    }
+    AddDevices(scenario.devices);
+    for (const ScenarioValue& value : scenario.before) {
+        SetValue(value);
+    }
+}
+
+void WineMachine::SetVersion(uint32_t major, uint32_t minor) {
+    const WineVersion* version = FindWineVersion(major, minor);
+    ASSERT_NE(version, nullptr);
+    HKEY key = CreateKey(HKEY_CURRENT_USER, AppDefaultsKey);
+    EXPECT_EQ(RegSetValueExA(key, "Version", 0, REG_SZ,
+                             reinterpret_cast<const BYTE*>(version->name),
+                             static_cast<DWORD>(std::strlen(version->name) + 1)),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void WineMachine::AddDevices(const std::vector<ScenarioDevice>& devices) {
+    for (size_t index = 0; index < devices.size(); ++index) {
+        const ScenarioDevice& device = devices[index];
+        HKEY key = CreateKey(HKEY_LOCAL_MACHINE, std::string(DevicesKey) + "\\DEVICE" +
+                                                     std::to_string(index) + "\\0000");
+        auto setText = [key](const char* name, DWORD type, const std::string& text) {
+            EXPECT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(text.data()),
+                                     static_cast<DWORD>(text.size())),
+                      ERROR_SUCCESS);
+        };
+        setText("ClassGUID", REG_SZ, std::string(IMAGE_CLASS) + '\0');
+        setText("Driver", REG_SZ, device.driver + '\0');
+        if (device.hasHardwareIds) {
+            std::string list;
+            for (const std::string& id : Split(device.hardwareIds, "|")) {
+                list += id + '\0';
+            }
+            setText("HardwareId", REG_MULTI_SZ, list + '\0');
+        }
+        RegCloseKey(key);
+    }
+}
+
+void WineMachine::SetValue(const ScenarioValue& value) {
+    HKEY key = CreateKey(HKEY_LOCAL_MACHINE, value.key);
+    const std::vector<BYTE> data = ValueData(value);
+    EXPECT_EQ(RegSetValueExA(key, value.name.c_str(), 0, value.type, data.data(),
+                             static_cast<DWORD>(data.size())),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void WineMachine::Watch(const std::string& key) {
+    Claim(HKEY_LOCAL_MACHINE, key);
+}
+
+// Remembers the outermost key of the path that does not exist yet: the case or the
+// program creates it, the case's end removes it with all below it.
+void WineMachine::Claim(HKEY root, const std::string& key) {
+    for (size_t end = key.find('\\');; end = key.find('\\', end + 1)) {
+        const std::string outer = key.substr(0, end);
+        if (!KeyExists(root, outer)) {
+            for (const ClaimedKey& claimed : claimedKeys_) {
+                const std::string prefix = Upper(claimed.key) + "\\";
+                if (claimed.root == root &&
+                    (Upper(outer) + "\\").compare(0, prefix.size(), prefix) == 0) {
+                    return;
+                }
+            }
+            claimedKeys_.push_back({root, outer});
+            return;
+        }
+        if (end == std::string::npos) {
+            return;
+        }
+    }
+}
+
+HKEY WineMachine::CreateKey(HKEY root, const std::string& key) {
+    Claim(root, key);
+    HKEY handle = NULL;
+    EXPECT_EQ(RegCreateKeyExA(root, key.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &handle, NULL),
+              ERROR_SUCCESS)
+        << key;
+    return handle;
+}
+
+void WineMachine::CreateFolder(const std::string& folder) {
+    if (CreateDirectoryA(folder.c_str(), NULL)) {
+        createdFolders_.push_back(folder);
+    } else {
+        ADD_FAILURE() << "cannot create " << folder << " (left by an earlier case?)";
+    }
+}
+
+void WineMachine::PutFile(const std::string& path, const std::string& content) {
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        ADD_FAILURE() << "cannot create " << path << " (left by an earlier case?)";
+        return;
+    }
+    createdFiles_.push_back(path);
+    DWORD written = 0;
+    EXPECT_TRUE(
+        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, NULL));
+    CloseHandle(file);
+}
+
+void WineMachine::CopyIn(const std::string& from, const std::string& to) {
+    if (CopyFileA(from.c_str(), to.c_str(), TRUE)) {
+        createdFiles_.push_back(to);
+    } else {
+        ADD_FAILURE() << "cannot copy " << from << " to " << to;
+    }
+}
+
+Outcome WineMachine::Start(const Launch& launch) {
+    Outcome outcome;
+    const std::string program = programFolder_ + "Pravenit.exe";
+    std::string commandLine = "\"" + program + "\"" + launch.arguments;
+    STARTUPINFOA startup;
+    std::memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = launch.startupFlags;
+    startup.wShowWindow = launch.show;
+    PROCESS_INFORMATION process;
+    std::memset(&process, 0, sizeof process);
+
+    NativeNetCommand netOverride(launch.recordingNet);
+    WindowRecorder windowRecorder;
+    BOOL created = CreateProcessA(program.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL,
+                                  CurrentFolderPath, &startup, &process);
+    if (!created) {
+        ADD_FAILURE() << "cannot start " << program << ": error " << GetLastError();
+        return outcome;
+    }
+    outcome.finished = WaitForSingleObject(process.hProcess, RunTimeout) == WAIT_OBJECT_0;
+    if (!outcome.finished) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    GetExitCodeProcess(process.hProcess, &outcome.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    WaitForNetCommands();
+    outcome.records = ReadNetLog();
+    outcome.windowEvents = windowRecorder.Events();
+    return outcome;
+}
+
+void ExpectQuietRun(const Outcome& outcome) {
+    EXPECT_TRUE(outcome.finished) << "the program did not end within " << RunTimeout << " ms";
+    EXPECT_EQ(outcome.exitCode, 0u);
+    // Its window was created hidden with its title, and never shown.
+    EXPECT_EQ(outcome.windowEvents, std::vector<std::string>{"create\tPravenit\thidden"});
+}
+
+void ExpectNetCommands(const Outcome& outcome, const std::vector<std::string>& commands) {
+    std::vector<std::string> expected;
+    for (const std::string& command : commands) {
+        expected.push_back("begin " + command);
+        expected.push_back("end " + command);
+    }
+    std::vector<std::string> recorded;
+    for (const NetRecord& record : outcome.records) {
+        const std::string line = record.event + " " + record.commandLine;
+        recorded.push_back(line);
+        EXPECT_EQ(Upper(record.path), Upper(SystemNetCommand())) << line;
+        EXPECT_EQ(record.flags, DWORD(STARTF_USESHOWWINDOW)) << line;
+        EXPECT_EQ(record.show, DWORD(SW_HIDE)) << line;
+        // The program waits for the stop inside WM_CREATE: its window exists. It does not
+        // wait for the start, so by then it may have ended.
+        if (record.commandLine == STOP_COMMAND) {
+            EXPECT_EQ(record.window, "hidden") << line;
+        } else {
+            EXPECT_NE(record.window, "visible") << line;
+        }
+    }
+    EXPECT_EQ(recorded, expected);
+}
+
+void ExpectRegistry(const Scenario& scenario) {
+    std::multiset<std::string> actual;
+    for (const std::string& key : WatchedKeys(scenario)) {
+        for (const std::string& line : KeyValues(key)) {
+            actual.insert(line);
+        }
+    }
+    std::multiset<std::string> expected;
+    for (const ScenarioValue& value : scenario.expected) {
+        expected.insert(Describe(value.key, value.name, value.type, ValueData(value)));
+    }
+    EXPECT_EQ(actual, expected);
+
+    // A key that had nothing to hold was neither created nor left behind.
+    for (const std::string& key : WatchedKeys(scenario)) {
+        bool holds = false;
+        for (const auto* values : {&scenario.before, &scenario.expected}) {
+            for (const ScenarioValue& value : *values) {
+                holds = holds || Upper(value.key) == Upper(key);
+            }
+        }
+        EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, key), holds) << key;
+    }
+}
+
+} // namespace bench

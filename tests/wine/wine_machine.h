@@ -1,0 +1,101 @@
+// The machine a Wine test case builds around Pravenit.exe: a program folder whose name
+// has spaces, a current folder and a Windows folder holding decoy settings files,
+// imaging devices and registry values, a per-program Windows version, and copies of
+// the recording net command planted where a careless search would find them first.
+// Everything a case creates, and every key the program creates below the keys it
+// watches, is removed again when the case ends.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "scenarios.h"
+
+namespace bench {
+
+// The built Pravenit.exe, as Wine names it; set from the command line.
+extern std::string BuiltProgram;
+
+// A Linux path as Wine's drive Z: shows it; other paths are returned unchanged.
+std::string WindowsPath(const std::string& path);
+
+// One line of the recording net command's log.
+struct NetRecord {
+    std::string event; // "begin" or "end"
+    std::string path;  // the recorder's own path
+    std::string commandLine;
+    DWORD flags = 0;
+    DWORD show = 0;
+    std::string window; // the program's window: "absent", "hidden" or "visible"
+};
+
+// How a case starts the program.
+struct Launch {
+    std::string arguments; // appended to the quoted program path
+    DWORD startupFlags = 0;
+    WORD show = 0;
+    bool recordingNet = true; // false: Wine's own net command runs
+};
+
+struct Outcome {
+    bool finished = false;
+    DWORD exitCode = 0;
+    std::vector<std::string> windowEvents; // what happened to the program's window
+    std::vector<NetRecord> records;
+};
+
+// The case's machine; the fixture of every test that runs the program.
+class WineMachine : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Builds the scenario's machine: version, settings file, devices, prior values, and
+    // the watched keys marked for removal. Check WhyWineCannotBuild first.
+    void BuildMachine(const Scenario& scenario);
+
+    Outcome Start(const Launch& launch = Launch());
+
+  private:
+    void SetVersion(uint32_t major, uint32_t minor);
+    void AddDevices(const std::vector<ScenarioDevice>& devices);
+    void SetValue(const ScenarioValue& value);
+    // A key below HKEY_LOCAL_MACHINE the program may create: removed at the end.
+    void Watch(const std::string& key);
+    void Claim(HKEY root, const std::string& key);
+    HKEY CreateKey(HKEY root, const std::string& key);
+    void CreateFolder(const std::string& folder);
+    void PutFile(const std::string& path, const std::string& content);
+    void CopyIn(const std::string& from, const std::string& to);
+
+    struct ClaimedKey {
+        HKEY root;
+        std::string key;
+    };
+    std::vector<ClaimedKey> claimedKeys_;
+    std::vector<std::string> createdFiles_;
+    std::vector<std::string> createdFolders_;
+    std::string programFolder_;
+};
+
+// Why a scenario cannot be built in Wine, or empty if it can.
+std::string WhyWineCannotBuild(const Scenario& scenario);
+
+// What a run must show about the net commands: each command in order, begun and ended
+// before the next begins, every one started from the system folder, hidden, while the
+// program's window existed and was not visible.
+void ExpectNetCommands(const Outcome& outcome, const std::vector<std::string>& commands);
+
+// Every value of every watched key equals the scenario's expectation, and a key with
+// nothing to hold does not exist.
+void ExpectRegistry(const Scenario& scenario);
+
+// The checks every run makes: the program ended with exit code 0, and its window was
+// created hidden, titled "Pravenit", and never shown.
+void ExpectQuietRun(const Outcome& outcome);
+
+} // namespace bench
