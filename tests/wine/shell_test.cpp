@@ -1,6 +1,9 @@
-// How the program is started makes no difference: a command line or a show command
-// from the starting program neither shows the window nor changes the run.
+// How the program is started and where it lies. A command line or a show command from
+// the starting program neither shows the window nor changes the run; a long folder works
+// as far as the settings file's path fits.
 #include "wine_machine.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -34,5 +37,62 @@ INSTANTIATE_TEST_SUITE_P(
                       LaunchRow{"ShowDefaultWithArgument",
                                 {" x", STARTF_USESHOWWINDOW, SW_SHOWDEFAULT}}),
     [](const ::testing::TestParamInfo<LaunchRow>& row) { return std::string(row.param.name); });
+
+} // namespace
+
+namespace {
+
+// Where the program lies: the settings file's full path and the program's own path
+// must each fit MAX_PATH characters with their terminator.
+struct LocationRow {
+    const char* name;
+    size_t folderLength; // of the folder's full path, without a trailing backslash
+    std::string fileName;
+    bool runs;
+};
+
+void PrintTo(const LocationRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+// A folder of C: whose full path has the given length.
+std::string FolderOfLength(size_t length) {
+    std::string folder = "C:\\Pravenit Long Folder";
+    while (folder.size() < length) {
+        const size_t remaining = length - folder.size() - 1; // after the backslash
+        size_t part = std::min<size_t>(remaining, 100);
+        if (remaining - part == 1) {
+            --part; // leave room for a backslash and one more character
+        }
+        folder += "\\" + std::string(part, 'd');
+    }
+    return folder;
+}
+
+class ProgramLocation : public bench::WineMachine,
+                        public ::testing::WithParamInterface<LocationRow> {};
+
+TEST_P(ProgramLocation, SettingsFileAndModulePathFit) {
+    const LocationRow& row = GetParam();
+    const Scenario scenario = CameraRun(
+        row.name, BothSections, row.runs ? BothSectionsWritten() : std::vector<ScenarioValue>{},
+        row.runs ? RestartCommands : std::vector<std::string>{});
+    PlaceProgram(FolderOfLength(row.folderLength), row.fileName);
+    BuildMachine(scenario);
+    const bench::Outcome outcome = Start();
+    bench::ExpectQuietRun(outcome);
+    bench::ExpectRegistry(scenario);
+    bench::ExpectNetCommands(outcome, scenario.commands);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, ProgramLocation,
+    ::testing::Values(
+        // The folder, a backslash, InfoSetting.ini and the terminator.
+        LocationRow{"FolderOf243CharactersFits", 243, "Pravenit.exe", true},
+        LocationRow{"FolderOf244CharactersLeavesNoRoom", 244, "Pravenit.exe", false},
+        // The longest path a program can be started from at all.
+        LocationRow{"ModulePathOf259Characters", 200, std::string(54, 'p') + ".exe", true}),
+    [](const ::testing::TestParamInfo<LocationRow>& row) { return std::string(row.param.name); });
 
 } // namespace

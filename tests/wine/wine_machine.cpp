@@ -19,10 +19,10 @@ namespace {
 const char* const NetLog = "C:\\net-recorder.log";
 const char* const WindowLog = "C:\\window-recorder.log";
 const char* const DllOverridesKey = "Software\\Wine\\DllOverrides";
-const char* const ProgramFolderPath = "C:\\Program Files\\Pravenit Bench\\";
+const char* const ProgramFolderPath = "C:\\Program Files\\Pravenit Bench";
 const char* const CurrentFolderPath = "C:\\Bench Current Folder\\";
 const char* const DevicesKey = "SYSTEM\\CurrentControlSet\\Enum\\PRAVENITBENCH";
-const char* const AppDefaultsKey = "Software\\Wine\\AppDefaults\\Pravenit.exe";
+const char* const AppDefaultsKey = "Software\\Wine\\AppDefaults\\";
 const DWORD RunTimeout = 30000;
 const DWORD NetCommandTimeout = 30000;
 
@@ -276,16 +276,31 @@ std::string WindowsPath(const std::string& path) {
 void WineMachine::SetUp() {
     ASSERT_FALSE(BuiltProgram.empty()) << "no --pravenit=<path of Pravenit.exe>";
     DeleteFileA(NetLog);
-    programFolder_ = ProgramFolderPath;
-    CreateFolder(programFolder_);
-    CopyIn(BuiltProgram, programFolder_ + "Pravenit.exe");
-    CopyIn(SystemNetCommand(), programFolder_ + "net.exe");
     CreateFolder(CurrentFolderPath);
     PutFile(std::string(CurrentFolderPath) + "InfoSetting.ini", Decoy("DecoyCurrentFolder"));
     CopyIn(SystemNetCommand(), std::string(CurrentFolderPath) + "net.exe");
     char windows[MAX_PATH];
     UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
     PutFile(std::string(windows, length) + "\\InfoSetting.ini", Decoy("DecoyWindowsFolder"));
+}
+
+void WineMachine::PlaceProgram(const std::string& folder, const std::string& fileName) {
+    ASSERT_TRUE(programFile_.empty()) << "the program is already placed";
+    // Each missing folder of the path, from the outermost.
+    for (size_t end = folder.find('\\', 3);; end = folder.find('\\', end + 1)) {
+        const std::string outer = folder.substr(0, end);
+        if (GetFileAttributesA(outer.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            CreateFolder(outer);
+        }
+        if (end == std::string::npos) {
+            break;
+        }
+    }
+    programFolder_ = folder + "\\";
+    programName_ = fileName;
+    programFile_ = programFolder_ + fileName;
+    CopyIn(BuiltProgram, programFile_);
+    CopyIn(SystemNetCommand(), programFolder_ + "net.exe");
 }
 
 void WineMachine::TearDown() {
@@ -335,6 +350,9 @@ std::string WhyWineCannotBuild(const Scenario& scenario) {
 }
 
 void WineMachine::BuildMachine(const Scenario& scenario) {
+    if (programFile_.empty()) {
+        PlaceProgram(ProgramFolderPath, "Pravenit.exe");
+    }
     for (const std::string& key : WatchedKeys(scenario)) {
         Watch(key);
     }
@@ -351,7 +369,7 @@ void WineMachine::BuildMachine(const Scenario& scenario) {
 void WineMachine::SetVersion(uint32_t major, uint32_t minor) {
     const WineVersion* version = FindWineVersion(major, minor);
     ASSERT_NE(version, nullptr);
-    HKEY key = CreateKey(HKEY_CURRENT_USER, AppDefaultsKey);
+    HKEY key = CreateKey(HKEY_CURRENT_USER, AppDefaultsKey + programName_);
     EXPECT_EQ(RegSetValueExA(key, "Version", 0, REG_SZ,
                              reinterpret_cast<const BYTE*>(version->name),
                              static_cast<DWORD>(std::strlen(version->name) + 1)),
@@ -458,7 +476,7 @@ void WineMachine::CopyIn(const std::string& from, const std::string& to) {
 
 Outcome WineMachine::Start(const Launch& launch) {
     Outcome outcome;
-    const std::string program = programFolder_ + "Pravenit.exe";
+    const std::string& program = programFile_;
     std::string commandLine = "\"" + program + "\"" + launch.arguments;
     STARTUPINFOA startup;
     std::memset(&startup, 0, sizeof startup);

@@ -54,6 +54,11 @@ class WineMachine : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
+    // Puts the program, under the given file name, and a planted net command into the
+    // folder (no trailing backslash), creating what is missing of its path. Without
+    // it, the program goes to "C:\Program Files\Pravenit Bench\Pravenit.exe".
+    void PlaceProgram(const std::string& folder, const std::string& fileName);
+
     // Builds the scenario's machine: version, settings file, devices, prior values, and
     // the watched keys marked for removal. Check WhyWineCannotBuild first.
     void BuildMachine(const Scenario& scenario);
@@ -79,7 +84,9 @@ class WineMachine : public ::testing::Test {
     std::vector<ClaimedKey> claimedKeys_;
     std::vector<std::string> createdFiles_;
     std::vector<std::string> createdFolders_;
-    std::string programFolder_;
+    std::string programFolder_; // with a trailing backslash
+    std::string programName_;
+    std::string programFile_;
 };
 
 // Why a scenario cannot be built in Wine, or empty if it can.
