@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <set>
 
 std::string HardwareIdList(const std::string& ids) {
@@ -15,29 +14,6 @@ std::string HardwareIdList(const std::string& ids) {
     }
     list.push_back(ids.substr(start));
     return standin::MultiString(list);
-}
-
-static std::vector<BYTE> ValueData(const ScenarioValue& value) {
-    if (value.type == REG_DWORD) {
-        const uint32_t n = value.number;
-        return {BYTE(n), BYTE(n >> 8), BYTE(n >> 16), BYTE(n >> 24)};
-    }
-    std::vector<BYTE> data(value.text.begin(), value.text.end());
-    data.push_back(0);
-    return data;
-}
-
-// One line a value, case-folded where Windows folds, for readable differences.
-static std::string Describe(const std::string& key, const std::string& name, DWORD type,
-                            const std::vector<BYTE>& data) {
-    std::string line = standin::UpperCased(key) + " [" + standin::UpperCased(name) + "] type " +
-                       std::to_string(type) + " =";
-    for (BYTE byte : data) {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, " %02x", byte);
-        line += hex;
-    }
-    return line;
 }
 
 void BuildScenarioMachine(const Scenario& scenario) {
@@ -51,30 +27,20 @@ void BuildScenarioMachine(const Scenario& scenario) {
         standin::AddDevice(added);
     }
     for (const ScenarioValue& value : scenario.before) {
-        standin::SetValue(value.key, value.name, value.type, ValueData(value));
+        standin::SetValue(value.key, value.name, value.type, ValueBytes(value));
     }
 }
 
 static void CheckRegistry(const Scenario& scenario) {
     std::multiset<std::string> actual;
     for (const standin::RegistryValue& value : standin::DumpRegistry()) {
-        actual.insert(Describe(value.key, value.name, value.type, value.data));
+        actual.insert(DescribeValue(value.key, value.name, value.type, value.data));
     }
-    std::multiset<std::string> expected;
-    for (const ScenarioValue& value : scenario.expected) {
-        expected.insert(Describe(value.key, value.name, value.type, ValueData(value)));
-    }
-    EXPECT_EQ(actual, expected);
+    EXPECT_EQ(actual, ExpectedValueLines(scenario));
 
     // A key that had nothing to hold was neither created nor left behind.
     for (const std::string& key : WatchedKeys(scenario)) {
-        bool holds = false;
-        for (const auto* values : {&scenario.before, &scenario.expected}) {
-            for (const ScenarioValue& value : *values) {
-                holds = holds || standin::UpperCased(value.key) == standin::UpperCased(key);
-            }
-        }
-        EXPECT_EQ(standin::KeyExists(key), holds) << key;
+        EXPECT_EQ(standin::KeyExists(key), KeyHoldsValues(scenario, key)) << key;
     }
 }
 

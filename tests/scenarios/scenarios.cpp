@@ -1,6 +1,7 @@
 #include "scenarios.h"
 
 #include <algorithm>
+#include <cstdio>
 
 const char* const CameraHardwareIds = "USB\\VID_2B7E&PID_C0A1&REV_0102|USB\\VID_2B7E&PID_C0A1";
 const char* const CameraIdentity = "[Device]\r\nVID=VID_2B7E\r\nPID=PID_C0A1\r\n";
@@ -11,6 +12,59 @@ ScenarioValue Dword(const std::string& key, const std::string& name, uint32_t nu
 
 ScenarioValue Text(const std::string& key, const std::string& name, const std::string& text) {
     return ScenarioValue{key, name, 1, 0, text};
+}
+
+std::vector<uint8_t> ValueBytes(const ScenarioValue& value) {
+    if (value.type == 4) { // REG_DWORD
+        const uint32_t n = value.number;
+        return {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
+    }
+    std::vector<uint8_t> bytes(value.text.begin(), value.text.end());
+    bytes.push_back(0);
+    return bytes;
+}
+
+namespace {
+
+std::string Folded(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+std::string DescribeValue(const std::string& key, const std::string& name, uint32_t type,
+                          const std::vector<uint8_t>& bytes) {
+    std::string line = Folded(key) + " [" + Folded(name) + "] type " + std::to_string(type) + " =";
+    for (uint8_t byte : bytes) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, " %02x", byte);
+        line += hex;
+    }
+    return line;
+}
+
+std::multiset<std::string> ExpectedValueLines(const Scenario& scenario) {
+    std::multiset<std::string> lines;
+    for (const ScenarioValue& value : scenario.expected) {
+        lines.insert(DescribeValue(value.key, value.name, value.type, ValueBytes(value)));
+    }
+    return lines;
+}
+
+bool KeyHoldsValues(const Scenario& scenario, const std::string& key) {
+    for (const auto* values : {&scenario.before, &scenario.expected}) {
+        for (const ScenarioValue& value : *values) {
+            if (Folded(value.key) == Folded(key)) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 std::vector<std::string> WatchedKeys(const Scenario& scenario) {

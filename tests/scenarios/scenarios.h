@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,17 @@ struct Scenario {
 
 ScenarioValue Dword(const std::string& key, const std::string& name, uint32_t number);
 ScenarioValue Text(const std::string& key, const std::string& name, const std::string& text);
+
+// The bytes a registry value holds: 4 little-endian bytes, or the text and its terminator.
+std::vector<uint8_t> ValueBytes(const ScenarioValue& value);
+// One line a value, with key and value names folded as Windows folds them (a to z
+// become A to Z), so that values compare as the registry compares them and differ readably.
+std::string DescribeValue(const std::string& key, const std::string& name, uint32_t type,
+                          const std::vector<uint8_t>& bytes);
+// The lines of every value the scenario expects after the run.
+std::multiset<std::string> ExpectedValueLines(const Scenario& scenario);
+// Whether the key must exist after the run: it holds a value before or after.
+bool KeyHoldsValues(const Scenario& scenario, const std::string& key);
 
 // The keys whose whole content a scenario fixes: those of its expected and prior
 // values, the settings keys of all its devices, and the default-settings key.

@@ -69,29 +69,7 @@ void DeleteTree(HKEY root, const std::string& key) {
     EXPECT_EQ(RegDeleteKeyA(root, key.c_str()), ERROR_SUCCESS) << key;
 }
 
-std::vector<BYTE> ValueData(const ScenarioValue& value) {
-    if (value.type == REG_DWORD) {
-        const uint32_t n = value.number;
-        return {BYTE(n), BYTE(n >> 8), BYTE(n >> 16), BYTE(n >> 24)};
-    }
-    std::vector<BYTE> data(value.text.begin(), value.text.end());
-    data.push_back(0);
-    return data;
-}
-
-// One line a value, case-folded where Windows folds, for readable differences.
-std::string Describe(const std::string& key, const std::string& name, DWORD type,
-                     const std::vector<BYTE>& data) {
-    std::string line = Upper(key) + " [" + Upper(name) + "] type " + std::to_string(type) + " =";
-    for (BYTE byte : data) {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, " %02x", byte);
-        line += hex;
-    }
-    return line;
-}
-
-// Every value of the key as Describe lines; none if the key does not exist.
+// Every value of the key as DescribeValue lines; none if the key does not exist.
 std::vector<std::string> KeyValues(const std::string& key) {
     std::vector<std::string> lines;
     HKEY handle;
@@ -109,7 +87,7 @@ std::vector<std::string> KeyValues(const std::string& key) {
                                     data.data(), &dataLength);
         EXPECT_EQ(status, ERROR_SUCCESS) << key << " value " << index;
         data.resize(dataLength);
-        lines.push_back(Describe(key, std::string(name.data(), nameLength), type, data));
+        lines.push_back(DescribeValue(key, std::string(name.data(), nameLength), type, data));
     }
     RegCloseKey(handle);
     return lines;
@@ -402,7 +380,7 @@ void WineMachine::AddDevices(const std::vector<ScenarioDevice>& devices) {
 
 void WineMachine::SetValue(const ScenarioValue& value) {
     HKEY key = CreateKey(HKEY_LOCAL_MACHINE, value.key);
-    const std::vector<BYTE> data = ValueData(value);
+    const std::vector<BYTE> data = ValueBytes(value);
     EXPECT_EQ(RegSetValueExA(key, value.name.c_str(), 0, value.type, data.data(),
                              static_cast<DWORD>(data.size())),
               ERROR_SUCCESS);
@@ -546,21 +524,11 @@ void ExpectRegistry(const Scenario& scenario) {
             actual.insert(line);
         }
     }
-    std::multiset<std::string> expected;
-    for (const ScenarioValue& value : scenario.expected) {
-        expected.insert(Describe(value.key, value.name, value.type, ValueData(value)));
-    }
-    EXPECT_EQ(actual, expected);
+    EXPECT_EQ(actual, ExpectedValueLines(scenario));
 
     // A key that had nothing to hold was neither created nor left behind.
     for (const std::string& key : WatchedKeys(scenario)) {
-        bool holds = false;
-        for (const auto* values : {&scenario.before, &scenario.expected}) {
-            for (const ScenarioValue& value : *values) {
-                holds = holds || Upper(value.key) == Upper(key);
-            }
-        }
-        EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, key), holds) << key;
+        EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, key), KeyHoldsValues(scenario, key)) << key;
     }
 }
 
