@@ -1,6 +1,7 @@
 #include "host_fixture.h"
 
 #include "provisioning.h"
+#include "scenario_machine.h"
 #include "settings_file.h"
 
 #include <cstdlib>
@@ -32,4 +33,11 @@ void HostMachine::TearDown() {
 
 void HostMachine::WriteSettings(const std::string& text) {
     std::ofstream(hostFolder_ + "/InfoSetting.ini", std::ios::binary) << text;
+}
+
+void HostMachine::BuildScenario(const Scenario& scenario) {
+    BuildScenarioMachine(scenario);
+    if (scenario.hasSettings) {
+        WriteSettings(scenario.settings);
+    }
 }

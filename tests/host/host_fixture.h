@@ -3,6 +3,7 @@
 // and the program's own process-wide state zero-filled as at process start.
 #pragma once
 
+#include "scenarios.h"
 #include "standin.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,8 @@ class HostMachine : public ::testing::Test {
 
     // Writes InfoSetting.ini beside the program.
     void WriteSettings(const std::string& text);
+    // The scenario's machine: version, devices, prior values and its settings file.
+    void BuildScenario(const Scenario& scenario);
 
     std::string hostFolder_;
 };

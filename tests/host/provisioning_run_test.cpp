@@ -15,10 +15,7 @@ namespace {
 class ProvisioningRun : public HostMachine {
   protected:
     void Run(const Scenario& scenario, const std::function<void(const std::string&)>& inject) {
-        BuildScenarioMachine(scenario);
-        if (scenario.hasSettings) {
-            WriteSettings(scenario.settings);
-        }
+        BuildScenario(scenario);
         if (inject) {
             inject(hostFolder_);
         }

@@ -7,13 +7,7 @@
 #include <set>
 
 std::string HardwareIdList(const std::string& ids) {
-    std::vector<std::string> list;
-    size_t start = 0;
-    for (size_t bar; (bar = ids.find('|', start)) != std::string::npos; start = bar + 1) {
-        list.push_back(ids.substr(start, bar - start));
-    }
-    list.push_back(ids.substr(start));
-    return standin::MultiString(list);
+    return standin::MultiString(SplitHardwareIds(ids));
 }
 
 void BuildScenarioMachine(const Scenario& scenario) {

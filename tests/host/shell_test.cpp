@@ -34,13 +34,6 @@ class HostShell : public HostMachine {
         standin::AddIcon(IDI_PRAVENIT);
     }
 
-    void Build(const Scenario& scenario) {
-        BuildScenarioMachine(scenario);
-        if (scenario.hasSettings) {
-            WriteSettings(scenario.settings);
-        }
-    }
-
     static int Start(const char* commandLine = "", int showCommand = SW_SHOWNORMAL) {
         std::string line = commandLine;
         return WinMain(standin::ModuleInstance(), nullptr, line.data(), showCommand);
@@ -72,7 +65,7 @@ class EveryPath : public HostShell, public ::testing::WithParamInterface<ShellSt
 // Every way a run can end, whatever the command line and the show command say.
 TEST_P(EveryPath, RunsThePassOnceShowsNothingAndExitsWithZero) {
     const Scenario scenario = Row(GetParam().row);
-    Build(scenario);
+    BuildScenario(scenario);
 
     EXPECT_EQ(Start(GetParam().commandLine, GetParam().showCommand), 0);
 
@@ -137,7 +130,7 @@ TEST_F(HostShell, HiddenWindow) {
 TEST_F(HostShell, LongResourceTextsAreCut) {
     standin::SetString(IDS_APP_TITLE, std::string(60, 't'));
     standin::SetString(IDC_PRAVENIT, std::string(60, 'c'));
-    Build(Row("BothSectionsWritten"));
+    BuildScenario(Row("BothSectionsWritten"));
 
     EXPECT_EQ(Start(), 0);
 
@@ -149,7 +142,7 @@ TEST_F(HostShell, LongResourceTextsAreCut) {
 
 TEST_F(HostShell, WindowThatCannotBeCreatedEndsWithoutThePass) {
     const Scenario complete = Row("BothSectionsWritten");
-    Build(complete);
+    BuildScenario(complete);
     standin::FailWindowCreation(true);
 
     EXPECT_EQ(Start(), 0);
@@ -167,7 +160,7 @@ TEST_F(HostShell, WindowThatCannotBeCreatedEndsWithoutThePass) {
 // After the first quit has been taken out, the loop goes on dispatching until a
 // WM_CLOSE to the window posts the next one; other messages go to the default handling.
 TEST_F(HostShell, CloseMessageEndsTheLoop) {
-    Build(Row("BothSectionsWritten"));
+    BuildScenario(Row("BothSectionsWritten"));
     ASSERT_EQ(Start(), 0);
     const HWND window = standin::Windows()[0].handle;
     standin::PostWindowMessage(window, WM_USER, 1, 2);

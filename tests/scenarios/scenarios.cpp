@@ -24,22 +24,29 @@ std::vector<uint8_t> ValueBytes(const ScenarioValue& value) {
     return bytes;
 }
 
-namespace {
+std::vector<std::string> SplitHardwareIds(const std::string& ids) {
+    std::vector<std::string> list;
+    size_t start = 0;
+    for (size_t bar; (bar = ids.find('|', start)) != std::string::npos; start = bar + 1) {
+        list.push_back(ids.substr(start, bar - start));
+    }
+    list.push_back(ids.substr(start));
+    return list;
+}
 
-std::string Folded(std::string text) {
-    for (char& c : text) {
+std::string FoldedName(std::string name) {
+    for (char& c : name) {
         if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
         }
     }
-    return text;
+    return name;
 }
-
-} // namespace
 
 std::string DescribeValue(const std::string& key, const std::string& name, uint32_t type,
                           const std::vector<uint8_t>& bytes) {
-    std::string line = Folded(key) + " [" + Folded(name) + "] type " + std::to_string(type) + " =";
+    std::string line =
+        FoldedName(key) + " [" + FoldedName(name) + "] type " + std::to_string(type) + " =";
     for (uint8_t byte : bytes) {
         char hex[4];
         std::snprintf(hex, sizeof hex, " %02x", byte);
@@ -59,7 +66,7 @@ std::multiset<std::string> ExpectedValueLines(const Scenario& scenario) {
 bool KeyHoldsValues(const Scenario& scenario, const std::string& key) {
     for (const auto* values : {&scenario.before, &scenario.expected}) {
         for (const ScenarioValue& value : *values) {
-            if (Folded(value.key) == Folded(key)) {
+            if (FoldedName(value.key) == FoldedName(key)) {
                 return true;
             }
         }

@@ -50,6 +50,11 @@ struct Scenario {
 ScenarioValue Dword(const std::string& key, const std::string& name, uint32_t number);
 ScenarioValue Text(const std::string& key, const std::string& name, const std::string& text);
 
+// The device's hardware IDs in order.
+std::vector<std::string> SplitHardwareIds(const std::string& ids);
+// A key, value or path name folded as Windows folds names: a to z become A to Z.
+std::string FoldedName(std::string name);
+
 // The bytes a registry value holds: 4 little-endian bytes, or the text and its terminator.
 std::vector<uint8_t> ValueBytes(const ScenarioValue& value);
 // One line a value, with key and value names folded as Windows folds them (a to z

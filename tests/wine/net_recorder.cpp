@@ -4,6 +4,8 @@
 //   begin|end, own path, command line, STARTUPINFO dwFlags, wShowWindow, program window
 // where the program window is "absent", "hidden" or "visible". A stop takes a while,
 // like the real one, so that a start issued too early shows up before the stop's end.
+#include "recorder_log.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -40,15 +42,7 @@ void Record(const char* event) {
     if (static_cast<size_t>(length) >= sizeof line) {
         length = sizeof line - 1;
     }
-    // Several recorders may append to the log at once: one write a line.
-    HANDLE log = CreateFileA(LogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (log == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    DWORD written = 0;
-    WriteFile(log, line, static_cast<DWORD>(length), &written, NULL);
-    CloseHandle(log);
+    AppendLogLine(LogPath, line, static_cast<DWORD>(length));
 }
 
 } // namespace

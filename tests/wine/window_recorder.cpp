@@ -2,6 +2,8 @@
 // to C:\window-recorder.log what happens to windows of the class PRAVENIT, one line each:
 //   create <TAB> title <TAB> hidden|visible    when WM_CREATE arrives
 //   show                                       whenever the window is about to be shown
+#include "recorder_log.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -10,15 +12,7 @@
 namespace {
 
 void Record(const char* line) {
-    HANDLE log =
-        CreateFileA("C:\\window-recorder.log", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (log == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    DWORD written = 0;
-    WriteFile(log, line, static_cast<DWORD>(std::strlen(line)), &written, NULL);
-    CloseHandle(log);
+    AppendLogLine("C:\\window-recorder.log", line, static_cast<DWORD>(std::strlen(line)));
 }
 
 bool IsProgramWindow(HWND window) {

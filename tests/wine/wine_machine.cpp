@@ -3,7 +3,6 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -31,13 +30,6 @@ const DWORD NetCommandTimeout = 30000;
 std::string Decoy(const std::string& marker) {
     return std::string(CameraIdentity) + "[CLASSSETTINGS]\r\nValue1=" + marker +
            ",1\r\n[DEFAULTSETTINGS]\r\nValue1=" + marker + ",1\r\n";
-}
-
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return text;
 }
 
 bool KeyExists(HKEY root, const std::string& key) {
@@ -332,7 +324,7 @@ void WineMachine::BuildMachine(const Scenario& scenario) {
         PlaceProgram(ProgramFolderPath, "Pravenit.exe");
     }
     for (const std::string& key : WatchedKeys(scenario)) {
-        Watch(key);
+        Claim(HKEY_LOCAL_MACHINE, key); // the program may create it
     }
     SetVersion(scenario.major, scenario.minor);
     if (scenario.hasSettings) {
@@ -369,7 +361,7 @@ void WineMachine::AddDevices(const std::vector<ScenarioDevice>& devices) {
         setText("Driver", REG_SZ, device.driver + '\0');
         if (device.hasHardwareIds) {
             std::string list;
-            for (const std::string& id : Split(device.hardwareIds, "|")) {
+            for (const std::string& id : SplitHardwareIds(device.hardwareIds)) {
                 list += id + '\0';
             }
             setText("HardwareId", REG_MULTI_SZ, list + '\0');
@@ -387,10 +379,6 @@ void WineMachine::SetValue(const ScenarioValue& value) {
     RegCloseKey(key);
 }
 
-void WineMachine::Watch(const std::string& key) {
-    Claim(HKEY_LOCAL_MACHINE, key);
-}
-
 // Remembers the outermost key of the path that does not exist yet: the case or the
 // program creates it, the case's end removes it with all below it.
 void WineMachine::Claim(HKEY root, const std::string& key) {
@@ -398,9 +386,9 @@ void WineMachine::Claim(HKEY root, const std::string& key) {
         const std::string outer = key.substr(0, end);
         if (!KeyExists(root, outer)) {
             for (const ClaimedKey& claimed : claimedKeys_) {
-                const std::string prefix = Upper(claimed.key) + "\\";
+                const std::string prefix = FoldedName(claimed.key) + "\\";
                 if (claimed.root == root &&
-                    (Upper(outer) + "\\").compare(0, prefix.size(), prefix) == 0) {
+                    (FoldedName(outer) + "\\").compare(0, prefix.size(), prefix) == 0) {
                     return;
                 }
             }
@@ -503,7 +491,7 @@ void ExpectNetCommands(const Outcome& outcome, const std::vector<std::string>& c
     for (const NetRecord& record : outcome.records) {
         const std::string line = record.event + " " + record.commandLine;
         recorded.push_back(line);
-        EXPECT_EQ(Upper(record.path), Upper(SystemNetCommand())) << line;
+        EXPECT_EQ(FoldedName(record.path), FoldedName(SystemNetCommand())) << line;
         EXPECT_EQ(record.flags, DWORD(STARTF_USESHOWWINDOW)) << line;
         EXPECT_EQ(record.show, DWORD(SW_HIDE)) << line;
         // The program waits for the stop inside WM_CREATE: its window exists. It does not

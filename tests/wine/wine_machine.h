@@ -69,8 +69,6 @@ class WineMachine : public ::testing::Test {
     void SetVersion(uint32_t major, uint32_t minor);
     void AddDevices(const std::vector<ScenarioDevice>& devices);
     void SetValue(const ScenarioValue& value);
-    // A key below HKEY_LOCAL_MACHINE the program may create: removed at the end.
-    void Watch(const std::string& key);
     void Claim(HKEY root, const std::string& key);
     HKEY CreateKey(HKEY root, const std::string& key);
     void CreateFolder(const std::string& folder);
