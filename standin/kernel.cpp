@@ -55,6 +55,7 @@ void ResetKernel() {
 void Reset() {
     ResetKernel();
     ResetProcesses();
+    ResetProfile();
     ResetRegistry();
     ResetDevices();
     ResetWindows();

@@ -14,6 +14,7 @@
 //  - one pair of matching outer quotes is removed from the value, or from the default.
 #include "standin_winapi.h"
 #include "standin.h"
+#include "standin_internal.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -22,6 +23,16 @@
 #include <string_view>
 
 namespace {
+
+int readsBeforeFailure; // counts down to the first read that fails; 0: none is due
+bool readsFail;
+
+bool ProfileReadFails() {
+    if (readsBeforeFailure > 0 && --readsBeforeFailure == 0) {
+        readsFail = true;
+    }
+    return readsFail;
+}
 
 // Tab through carriage return, ^Z (the old end-of-file mark) and space.
 bool IsBlank(char c) {
@@ -53,13 +64,16 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 // The whole file; false when the path is in no mapped folder. A mapped path whose file is
-// missing or unreadable reads as an empty file.
+// missing or unreadable, or whose reads are made to fail, reads as an empty file.
 bool ReadProfile(LPCSTR file, std::string* text) {
     std::string hostPath;
     if (file == nullptr || !standin::HostPathOf(file, &hostPath)) {
         return false;
     }
     text->clear();
+    if (ProfileReadFails()) {
+        return true;
+    }
     if (std::FILE* in = std::fopen(hostPath.c_str(), "rb")) {
         char chunk[4096];
         size_t got;
@@ -166,6 +180,20 @@ UINT ParsedInteger(const char* text) {
 }
 
 } // namespace
+
+namespace standin {
+
+void ResetProfile() {
+    readsBeforeFailure = 0;
+    readsFail = false;
+}
+
+void FailProfileReads(int n) {
+    ResetProfile();
+    readsBeforeFailure = n;
+}
+
+} // namespace standin
 
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR buffer,
                                DWORD size, LPCSTR file) {

@@ -29,7 +29,8 @@ struct Refusal {
 
 Key root;
 std::map<HKEY, Key*> openKeys;
-std::map<std::string, Refusal> refusals; // by upper-cased normalised path
+std::map<std::string, Refusal> refusals;         // by upper-cased normalised path
+std::map<std::string, LSTATUS> valueSetFailures; // by upper-cased value name
 standin::RegistryCounts counts;
 uintptr_t nextKeyHandle;
 
@@ -104,6 +105,7 @@ void ResetRegistry() {
     root.values.clear();
     openKeys.clear();
     refusals.clear();
+    valueSetFailures.clear();
     counts = RegistryCounts{};
     nextKeyHandle = 0x2000;
 }
@@ -147,6 +149,10 @@ std::vector<RegistryValue> DumpRegistry() {
 
 void DenyKey(const std::string& key, LSTATUS openError, LSTATUS createError) {
     refusals[RefusalName(SplitPath(key))] = Refusal{openError, createError};
+}
+
+void FailValueSet(const std::string& name, LSTATUS error) {
+    valueSetFailures[UpperCased(name)] = error;
 }
 
 RegistryCounts RegistryCalls() {
@@ -215,6 +221,10 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const 
         return ERROR_INVALID_HANDLE;
     }
     const std::string valueName = name != nullptr ? name : "";
+    auto failure = valueSetFailures.find(standin::UpperCased(valueName));
+    if (failure != valueSetFailures.end()) {
+        return failure->second;
+    }
     auto& value = open->second->values[standin::UpperCased(valueName)];
     if (value.name.empty()) {
         value.name = valueName;

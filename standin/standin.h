@@ -37,6 +37,11 @@ void FailAllocation(int n);
 int LiveAllocations();
 int AllocationCount();
 
+// ---- Settings files ---------------------------------------------------
+// From the n-th private-profile read from now on (1 = the next; 0 = none), the file
+// cannot be opened, as when another process holds it locked: every read gives the default.
+void FailProfileReads(int n);
+
 // ---- Processes ----------------------------------------------------------
 struct StartedProcess {
     bool hasApplication;
@@ -77,6 +82,8 @@ bool KeyExists(const std::string& key);
 std::vector<RegistryValue> DumpRegistry();
 // Opening (and creating) exactly this key fails with the given codes (ERROR_SUCCESS: no failure).
 void DenyKey(const std::string& key, LSTATUS openError, LSTATUS createError);
+// Setting a value of this name, in any key, fails with the given code and changes nothing.
+void FailValueSet(const std::string& name, LSTATUS error);
 struct RegistryCounts {
     int opens;   // successful RegOpenKeyExA
     int creates; // successful RegCreateKeyExA

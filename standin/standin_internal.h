@@ -7,6 +7,7 @@ namespace standin {
 
 void ResetKernel();
 void ResetProcesses();
+void ResetProfile();
 void ResetRegistry();
 void ResetDevices();
 void ResetWindows();

@@ -1,8 +1,10 @@
 #include "host_fixture.h"
 
 #include "provisioning.h"
+#include "resource.h"
 #include "scenario_machine.h"
 #include "settings_file.h"
+#include "shell.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -40,4 +42,18 @@ void HostMachine::BuildScenario(const Scenario& scenario) {
     if (scenario.hasSettings) {
         WriteSettings(scenario.settings);
     }
+}
+
+void HostProgram::SetUp() {
+    HostMachine::SetUp();
+    std::memset(WindowTitle, 0, sizeof WindowTitle);
+    std::memset(WindowClassName, 0, sizeof WindowClassName);
+    standin::SetString(IDS_APP_TITLE, "Pravenit");
+    standin::SetString(IDC_PRAVENIT, "PRAVENIT");
+    standin::AddIcon(IDI_PRAVENIT);
+}
+
+int HostProgram::Start(const char* commandLine, int showCommand) {
+    std::string line = commandLine;
+    return WinMain(standin::ModuleInstance(), nullptr, line.data(), showCommand);
 }

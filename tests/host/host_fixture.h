@@ -24,3 +24,12 @@ class HostMachine : public ::testing::Test {
 
     std::string hostFolder_;
 };
+
+// The whole program on that machine, with its own string and icon resources, started
+// as Windows starts it.
+class HostProgram : public HostMachine {
+  protected:
+    void SetUp() override;
+
+    static int Start(const char* commandLine = "", int showCommand = SW_SHOWNORMAL);
+};

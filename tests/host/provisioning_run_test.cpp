@@ -1,5 +1,6 @@
 // Whole runs of the provisioning pass on the stand-in machine: the rows every level
-// shares, then the platform failures only the stand-in can produce.
+// shares, then every point where the platform can fail the program, which only the
+// stand-in can produce, each with the outcome the program gives there.
 #include "host_fixture.h"
 #include "provisioning.h"
 #include "scenario_machine.h"
@@ -10,22 +11,6 @@
 #include <functional>
 #include <set>
 
-namespace {
-
-class ProvisioningRun : public HostMachine {
-  protected:
-    void Run(const Scenario& scenario, const std::function<void(const std::string&)>& inject) {
-        BuildScenario(scenario);
-        if (inject) {
-            inject(hostFolder_);
-        }
-        RunProvisioning();
-        CheckScenarioOutcome(scenario);
-    }
-};
-
-} // namespace
-
 // Rows print as their names.
 void PrintTo(const Scenario& scenario, std::ostream* out) {
     *out << scenario.name;
@@ -33,10 +18,12 @@ void PrintTo(const Scenario& scenario, std::ostream* out) {
 
 namespace {
 
-class SharedScenario : public ProvisioningRun, public ::testing::WithParamInterface<Scenario> {};
+class SharedScenario : public HostMachine, public ::testing::WithParamInterface<Scenario> {};
 
 TEST_P(SharedScenario, Outcome) {
-    Run(GetParam(), nullptr);
+    BuildScenario(GetParam());
+    RunProvisioning();
+    CheckScenarioOutcome(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SharedScenario, ::testing::ValuesIn(ProvisioningScenarios()),
@@ -109,6 +96,18 @@ std::vector<FaultRow> FaultRows() {
         // 259 characters fit the 260-byte buffer; one more and the platform cuts the path.
         {Written("ModulePathOf259Characters"), ProgramAt(200, std::string(54, 'p') + ".exe")},
         {Untouched("ModulePathCut"), ProgramAt(200, std::string(55, 'p') + ".exe")},
+        {Untouched("ModulePathUnavailable"),
+         [](const std::string&) { standin::SetModulePath(""); }},
+        // A settings file that cannot be opened reads as an empty one, at any read.
+        {Untouched("SettingsFileUnreadable"),
+         [](const std::string&) { standin::FailProfileReads(1); }},
+        // After PID and VID: no entry can be read, and RESET falls back to 1.
+        {CameraRun("SettingsFileUnreadableAfterIdentity", BothSections, {}, RestartCommands),
+         [](const std::string&) { standin::FailProfileReads(3); }},
+        // The eighth read is RESET's, after two, one and both gaps' entries.
+        {CameraRun("ResetUnreadable", std::string(BothSections) + "[INFO]\r\nRESET=0\r\n",
+                   BothSectionsWritten(), RestartCommands),
+         [](const std::string&) { standin::FailProfileReads(8); }},
         {Untouched("DeviceSetCannotBeOpened"),
          [](const std::string&) { standin::FailDeviceSetOpen(true); }},
         {WithoutScenarioDevices(Untouched("OtherHardwareIdErrorEndsSearch")),
@@ -118,6 +117,17 @@ std::vector<FaultRow> FaultRows() {
         {WithoutScenarioDevices(Untouched("FailedRereadEndsSearch")),
          Devices({CameraDeviceWith([](standin::Device& d) {
                       d.hardwareIdError = ERROR_ACCESS_DENIED;
+                      d.hardwareIdErrorFromRead = 3;
+                  }),
+                  CameraDevice(OTHER_DRIVER)})},
+        // Error 13 says the device has no hardware IDs, but only on the first probe.
+        {WithoutScenarioDevices(Written("InvalidDataSkipsDevice", OTHER_KEY)),
+         Devices(
+             {CameraDeviceWith([](standin::Device& d) { d.hardwareIdError = ERROR_INVALID_DATA; }),
+              CameraDevice(OTHER_DRIVER)})},
+        {WithoutScenarioDevices(Untouched("InvalidDataOnRereadEndsSearch")),
+         Devices({CameraDeviceWith([](standin::Device& d) {
+                      d.hardwareIdError = ERROR_INVALID_DATA;
                       d.hardwareIdErrorFromRead = 3;
                   }),
                   CameraDevice(OTHER_DRIVER)})},
@@ -178,6 +188,12 @@ std::vector<FaultRow> FaultRows() {
          [](const std::string&) {
              standin::DenyKey(DEFAULTS_KEY, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED);
          }},
+        // A value that cannot be set is passed over; its key is still closed.
+        {CameraRun(
+             "ValueSetFails", BothSections,
+             {Dword(CAMERA_KEY, "Brightness", 128), Dword(DEFAULTS_KEY, "Exposure", 0xFFFFFFFFu)},
+             RestartCommands),
+         [](const std::string&) { standin::FailValueSet("Contrast", ERROR_ACCESS_DENIED); }},
         {Written("OpenDeniedCreateAllowed"),
          [](const std::string&) {
              standin::DenyKey(CAMERA_KEY, ERROR_ACCESS_DENIED, ERROR_SUCCESS);
@@ -197,10 +213,14 @@ void PrintTo(const FaultRow& row, std::ostream* out) {
     *out << row.scenario.name;
 }
 
-class PlatformFault : public ProvisioningRun, public ::testing::WithParamInterface<FaultRow> {};
+class PlatformFault : public HostProgram, public ::testing::WithParamInterface<FaultRow> {};
 
+// The whole process, started as Windows starts it, with the platform failing at one point.
 TEST_P(PlatformFault, Outcome) {
-    Run(GetParam().scenario, GetParam().inject);
+    BuildScenario(GetParam().scenario);
+    GetParam().inject(hostFolder_);
+    EXPECT_EQ(Start(), 0);
+    CheckScenarioOutcome(GetParam().scenario);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, PlatformFault, ::testing::ValuesIn(FaultRows()),

@@ -22,24 +22,6 @@ const Calls CompleteStart{"LoadString 103",
                           "UpdateWindow",
                           "GetMessage 0x0012"};
 
-class HostShell : public HostMachine {
-  protected:
-    void SetUp() override {
-        HostMachine::SetUp();
-        std::memset(WindowTitle, 0, sizeof WindowTitle);
-        std::memset(WindowClassName, 0, sizeof WindowClassName);
-        // The program's own resources.
-        standin::SetString(IDS_APP_TITLE, "Pravenit");
-        standin::SetString(IDC_PRAVENIT, "PRAVENIT");
-        standin::AddIcon(IDI_PRAVENIT);
-    }
-
-    static int Start(const char* commandLine = "", int showCommand = SW_SHOWNORMAL) {
-        std::string line = commandLine;
-        return WinMain(standin::ModuleInstance(), nullptr, line.data(), showCommand);
-    }
-};
-
 Scenario Row(const std::string& name) {
     for (const Scenario& scenario : ProvisioningScenarios()) {
         if (scenario.name == name) {
@@ -60,7 +42,7 @@ void PrintTo(const ShellStart& start, std::ostream* out) {
     *out << start.row << " started with \"" << start.commandLine << "\"";
 }
 
-class EveryPath : public HostShell, public ::testing::WithParamInterface<ShellStart> {};
+class EveryPath : public HostProgram, public ::testing::WithParamInterface<ShellStart> {};
 
 // Every way a run can end, whatever the command line and the show command say.
 TEST_P(EveryPath, RunsThePassOnceShowsNothingAndExitsWithZero) {
@@ -87,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(Starts, EveryPath,
                                                       "ignored arguments \"quoted\"", 3},
                                            ShellStart{"ResetZero", "", SW_SHOWNORMAL}));
 
-TEST_F(HostShell, ClassRecord) {
+TEST_F(HostProgram, ClassRecord) {
     Start();
     ASSERT_EQ(standin::RegisteredClasses().size(), 1u);
     const standin::RegisteredClass registered = standin::RegisteredClasses()[0];
@@ -106,7 +88,7 @@ TEST_F(HostShell, ClassRecord) {
     EXPECT_EQ(record.hIconSm, standin::IconHandle(IDI_PRAVENIT));
 }
 
-TEST_F(HostShell, HiddenWindow) {
+TEST_F(HostProgram, HiddenWindow) {
     Start();
     ASSERT_EQ(standin::Windows().size(), 1u);
     const standin::Window window = standin::Windows()[0];
@@ -127,7 +109,7 @@ TEST_F(HostShell, HiddenWindow) {
 
 // Texts longer than their 50-byte buffers are cut to 49 characters, and the cut class
 // name still finds its class.
-TEST_F(HostShell, LongResourceTextsAreCut) {
+TEST_F(HostProgram, LongResourceTextsAreCut) {
     standin::SetString(IDS_APP_TITLE, std::string(60, 't'));
     standin::SetString(IDC_PRAVENIT, std::string(60, 'c'));
     BuildScenario(Row("BothSectionsWritten"));
@@ -140,7 +122,7 @@ TEST_F(HostShell, LongResourceTextsAreCut) {
     CheckScenarioOutcome(Row("BothSectionsWritten"));
 }
 
-TEST_F(HostShell, WindowThatCannotBeCreatedEndsWithoutThePass) {
+TEST_F(HostProgram, WindowThatCannotBeCreatedEndsWithoutThePass) {
     const Scenario complete = Row("BothSectionsWritten");
     BuildScenario(complete);
     standin::FailWindowCreation(true);
@@ -159,7 +141,7 @@ TEST_F(HostShell, WindowThatCannotBeCreatedEndsWithoutThePass) {
 
 // After the first quit has been taken out, the loop goes on dispatching until a
 // WM_CLOSE to the window posts the next one; other messages go to the default handling.
-TEST_F(HostShell, CloseMessageEndsTheLoop) {
+TEST_F(HostProgram, CloseMessageEndsTheLoop) {
     BuildScenario(Row("BothSectionsWritten"));
     ASSERT_EQ(Start(), 0);
     const HWND window = standin::Windows()[0].handle;
@@ -179,13 +161,13 @@ TEST_F(HostShell, CloseMessageEndsTheLoop) {
     EXPECT_EQ(standin::Processes().size(), 2u); // the pass ran only once
 }
 
-TEST_F(HostShell, LoopReturnsTheQuitCode) {
+TEST_F(HostProgram, LoopReturnsTheQuitCode) {
     PostQuitMessage(7);
     EXPECT_EQ(RunMessageLoop(), 7);
 }
 
 // GetMessageA's -1 ends the loop with 0 instead of spinning on it for ever.
-TEST_F(HostShell, LoopEndsWhenNoMessageCanBeRead) {
+TEST_F(HostProgram, LoopEndsWhenNoMessageCanBeRead) {
     EXPECT_EQ(RunMessageLoop(), 0);
     EXPECT_EQ(standin::BlockedMessageWaits(), 1);
 }
