@@ -2,7 +2,7 @@
 # Checks the built Pravenit.exe as a file:
 #   check_executable.sh shape EXE OBJDUMP
 #       i686, GUI subsystem, loadable on Windows XP (subsystem and OS version at most
-#       5.01), and importing only from the system DLLs every XP has.
+#       5.01), importing only from the system DLLs every XP has, and at most 64 KiB.
 #   check_executable.sh reproducible EXE SOURCE_DIR TOOLCHAIN_FILE BUILD_TYPE
 #       two clean builds of the same sources, in folders of different names, give
 #       the same bytes as EXE.
@@ -37,8 +37,11 @@ check_shape() {
     unexpected=$(grep -vxE 'KERNEL32\.DLL|USER32\.DLL|ADVAPI32\.DLL|SETUPAPI\.DLL|MSVCRT\.DLL' \
         <<<"$dlls" || true)
     [ -z "$unexpected" ] || fail "imports from $(echo $unexpected)"
+    local size
+    size=$(stat -c %s "$exe")
+    [ "$size" -le 65536 ] || fail "$size bytes, more than 64 KiB"
     echo "i686 GUI executable, subsystem $(field MajorSubsystemVersion).$(field MinorSubsystemVersion)," \
-        "$(stat -c %s "$exe") bytes, imports: $(echo $dlls)"
+        "$size bytes, imports: $(echo $dlls)"
 }
 
 check_reproducible() {
