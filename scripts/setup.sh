@@ -10,6 +10,7 @@ packages=(
     clang-format                      # formatting check
     g++-mingw-w64-i686                # 32-bit Windows build
     wine wine32:i386 xvfb xauth       # running the Windows build: a 32-bit Wine and a display
+    hyperfine jq                      # bench/run.sh: timing runs and reading their JSON
 )
 
 missing=()
