@@ -65,6 +65,11 @@ class WineMachine : public ::testing::Test {
 
     Outcome Start(const Launch& launch = Launch());
 
+    // Where the program looks for its settings file.
+    std::string SettingsFile() const {
+        return programFolder_ + "InfoSetting.ini";
+    }
+
   private:
     void SetVersion(uint32_t major, uint32_t minor);
     void AddDevices(const std::vector<ScenarioDevice>& devices);
