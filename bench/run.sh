@@ -236,8 +236,8 @@ time_group() {
         shift 2
     done
     hyperfine -N --style none --warmup "$warmup" --runs "$runs" \
-        --export-json "$results/$group.json" "${arguments[@]}" >/dev/null 2>&1 ||
-        fail "hyperfine failed on $group"
+        --export-json "$results/$group.json" "${arguments[@]}" >"$state/hyperfine.log" 2>&1 ||
+        fail "hyperfine failed on $group: $(cat "$state/hyperfine.log")"
 }
 
 floor="'C:\\bench\\floor\\PravenitGate.exe'"
