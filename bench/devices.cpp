@@ -50,9 +50,10 @@ bool AddDevice(const std::string& instance, const std::string& hardwareIds,
 bool AddOthers(int count) {
     char instance[96], ids[128], driver[8];
     for (int index = 0; index < count; ++index) {
-        std::snprintf(instance, sizeof instance, "VID_04A9&PID_%04X\\5&2c4d1e&0&%d", 0x1000 + index,
+        std::snprintf(instance, sizeof instance, "VID_1111&PID_%04X\\5&2c4d1e&0&%d", 0x1000 + index,
                       index);
-        int length = std::snprintf(ids, sizeof ids, "USB\\VID_04A9&PID_%04X&REV_0100%cUSB\\VID_04A9&PID_%04X",
+        int length = std::snprintf(ids, sizeof ids,
+                                   "USB\\VID_1111&PID_%04X&REV_0100%cUSB\\VID_1111&PID_%04X",
                                    0x1000 + index, '\0', 0x1000 + index);
         std::snprintf(driver, sizeof driver, "%04d", index);
         if (!AddDevice(instance, std::string(ids, static_cast<size_t>(length) + 1), driver)) {

@@ -76,7 +76,8 @@ void WriteSection(const char* name, const char* file, const char* section, const
     Report(name, [&] {
         for (const auto& entry : entries) {
             HKEY handle = NULL;
-            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_WRITE, &handle) != ERROR_SUCCESS ||
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_WRITE, &handle) !=
+                    ERROR_SUCCESS ||
                 RegSetValueExA(handle, entry.first.c_str(), 0, REG_DWORD,
                                reinterpret_cast<const BYTE*>(&entry.second),
                                sizeof entry.second) != ERROR_SUCCESS) {
@@ -101,8 +102,7 @@ void ListDevices(bool walk) {
             break;
         }
         DWORD required = 0;
-        SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, NULL, NULL, 0,
-                                          &required);
+        SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, NULL, NULL, 0, &required);
         std::vector<BYTE> ids(required + 2);
         if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, NULL, ids.data(),
                                                required, NULL)) {

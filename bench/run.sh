@@ -39,7 +39,8 @@ fail() {
 scripts/setup.sh
 echo "Building Pravenit.exe and the bench helpers ..."
 cmake --preset windows-x86 >/dev/null
-cmake --build --preset windows-x86 --target Pravenit net_recorder desktop_keeper >/dev/null
+cmake --build --preset windows-x86 --target Pravenit net_recorder desktop_keeper bench_devices \
+    bench_pieces >/dev/null
 build=build/windows-x86
 results=build/bench
 mkdir -p "$results"
@@ -47,10 +48,6 @@ mkdir -p "$results"
 state=$(mktemp -d /tmp/pravenit-bench.XXXXXX)
 trap 'tests/wine/bench.sh cleanup "$state"; rm -rf "$state"' EXIT
 trap 'exit 130' INT TERM
-i686-w64-mingw32-g++ -std=c++17 -O2 -Wall -Wextra -static -s -o "$state/devices.exe" \
-    bench/devices.cpp -lsetupapi
-i686-w64-mingw32-g++ -std=c++17 -O2 -Wall -Wextra -static -s -o "$state/pieces.exe" \
-    bench/pieces.cpp -lsetupapi
 
 echo "Making a Windows XP prefix under Wine ..."
 tests/wine/bench.sh setup "$state" "$build/tests/wine/net_recorder.exe" \
@@ -139,7 +136,7 @@ check_only_camera_written() { # CASE
 # The imaging devices as the device installer lists them: COUNT, the camera last.
 check_devices() { # COUNT
     local listing count last
-    listing=$(wine "$state/devices.exe" list | tr -d '\r')
+    listing=$(wine "$build/bench/devices.exe" list | tr -d '\r')
     count=$(grep -c . <<<"$listing" || true)
     last=$(tail -n 1 <<<"$listing")
     [ "$count" = "$1" ] || fail "$count imaging devices listed, expected $1"
@@ -163,9 +160,9 @@ run_case() { # WINDOWS_COMMAND...: as hyperfine starts it, once
 # bench's own: the fresh prefix has none.
 set_devices() { # COUNT
     wine reg delete 'HKLM\SYSTEM\CurrentControlSet\Enum\USB' /f >/dev/null 2>&1 || true
-    wine "$state/devices.exe" camera || fail "cannot add the camera"
+    wine "$build/bench/devices.exe" camera || fail "cannot add the camera"
     if (($1 > 1)); then
-        wine "$state/devices.exe" others $(($1 - 1)) || fail "cannot add imaging devices"
+        wine "$build/bench/devices.exe" others $(($1 - 1)) || fail "cannot add imaging devices"
     fi
     check_devices "$1"
 }
@@ -275,7 +272,7 @@ declare -A piece # "name@size" -> microseconds
 pieces() { # SIZE ARGUMENTS...
     local size=$1 output name micros
     shift
-    output=$(wine "$state/pieces.exe" "$@" | tr -d '\r') || fail "pieces.exe $* failed"
+    output=$(wine "$build/bench/pieces.exe" "$@" | tr -d '\r') || fail "pieces.exe $* failed"
     while read -r name micros; do
         piece[$name@$size]=$micros
     done <<<"$output"
