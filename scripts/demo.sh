@@ -25,7 +25,7 @@ drive_c=$state/prefix/drive_c
 class='{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}'
 devices=(
     # instance key | hardware IDs, first one first | driver key name | description
-    'USB\VID_04A9&PID_1909\5&2c4d1e&0&1|USB\VID_04A9&PID_1909&REV_0200\0USB\VID_04A9&PID_1909|0000|Flatbed scanner'
+    'USB\VID_1111&PID_1909\5&2c4d1e&0&1|USB\VID_1111&PID_1909&REV_0200\0USB\VID_1111&PID_1909|0000|Flatbed scanner'
     'USB\VID_2B7E&PID_C0A1\6&1f2e3d4c&0&2|USB\VID_2B7E&PID_C0A1&REV_0102\0USB\VID_2B7E&PID_C0A1|0001|Demo camera'
 )
 for device in "${devices[@]}"; do
