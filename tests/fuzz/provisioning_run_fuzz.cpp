@@ -1,8 +1,9 @@
 // Whole provisioning passes on stand-in machines the input describes: the settings file,
 // the Windows version, the imaging devices with their properties and read faults, and the
-// platform's failures. After each pass: only the camera's settings key and the default
-// key changed, and only by REG_DWORD values; everything opened or allocated was released;
-// the service commands are the stop and the start, in that order, or none.
+// platform's failures, down to a settings file that turns unreadable part-way. After each
+// pass: only the camera's settings key and the default key changed, and only by REG_DWORD
+// values; everything opened or allocated was released; the service commands are the stop
+// and the start, in that order, or none.
 #include "fuzz_machine.h"
 #include "provisioning.h"
 #include "scenarios.h"
@@ -359,10 +360,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
+    // The settings file may become unreadable from some read on, and a value may refuse
+    // to be set; both take effect after the expectations below have read the file.
+    const int failingProfileRead = OneIn(in, 8) ? in.ConsumeIntegralInRange<int>(1, 12) : 0;
+    const bool profileReadsFail = failingProfileRead > 0;
+    static const char* const refusedNames[] = {"Brightness", "contrast", "Exposure", ""};
+    const char* refusedName = OneIn(in, 8) ? Pick(in, refusedNames) : nullptr;
+
     const Choice choice = ExpectedChoice(devices, failingAllocation > 0);
     const bool gatePasses = !versionQueryFails && major == 5 && minor == 1;
     const bool resetWanted = GetPrivateProfileIntA("INFO", "RESET", 1, SETTINGS_PATH) != 0;
     const Values before = RegistryValues();
+    standin::FailProfileReads(failingProfileRead);
+    if (refusedName != nullptr) {
+        standin::FailValueSet(refusedName, ERROR_ACCESS_DENIED);
+    }
 
     RunProvisioning();
 
@@ -374,7 +386,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (found) {
         FUZZ_CHECK(choice.keys.count(chosen) != 0, "chose " + Printable(chosen));
     } else {
-        FUZZ_CHECK(choice.noneAllowed,
+        FUZZ_CHECK(choice.noneAllowed || profileReadsFail,
                    "no camera found, expected " +
                        Printable(choice.keys.empty() ? "" : *choice.keys.begin()));
     }
@@ -402,9 +414,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<std::string> attempted = AttemptedCommands();
     const std::vector<std::string> restart = {STOP_COMMAND, START_COMMAND};
     FUZZ_CHECK(attempted.empty() || attempted == restart, "commands:" + Joined(attempted));
-    if (!found || !resetWanted) {
+    // An unreadable RESET reads as 1.
+    if (!found || (!resetWanted && !profileReadsFail)) {
         FUZZ_CHECK(attempted.empty(), "commands without a camera or with RESET=0");
-    } else if (!systemDirectoryChanged) {
+    } else if (resetWanted && !systemDirectoryChanged) {
         FUZZ_CHECK(attempted == restart, "commands:" + Joined(attempted));
     }
 
