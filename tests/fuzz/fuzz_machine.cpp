@@ -1,8 +1,5 @@
 #include "fuzz_machine.h"
 
-#include "provisioning.h"
-#include "settings_file.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,11 +33,7 @@ void FreshMachine() {
         hostFolder = pattern;
         std::atexit(RemoveHostFolder);
     }
-    standin::Reset();
-    std::memset(&DeviceIdentity, 0, sizeof DeviceIdentity);
-    std::memset(ClassSettingsKey, 0, sizeof ClassSettingsKey);
-    std::memset(DefaultSettingsKey, 0, sizeof DefaultSettingsKey);
-    std::memset(SettingsFilePath, 0, sizeof SettingsFilePath);
+    FreshProgram();
     standin::MapFolder(PROGRAM_FOLDER, hostFolder);
 }
 

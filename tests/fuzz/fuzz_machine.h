@@ -3,13 +3,13 @@
 // message so that libFuzzer records the input as a finding.
 #pragma once
 
+#include "fresh_program.h"
 #include "standin.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-#define PROGRAM_FOLDER "C:\\Program Files\\Pravenit"
 #define SETTINGS_PATH PROGRAM_FOLDER "\\InfoSetting.ini"
 
 [[noreturn]] void FuzzCheckFailed(const char* file, int line, const char* condition,

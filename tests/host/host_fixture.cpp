@@ -1,9 +1,7 @@
 #include "host_fixture.h"
 
-#include "provisioning.h"
 #include "resource.h"
 #include "scenario_machine.h"
-#include "settings_file.h"
 #include "shell.h"
 
 #include <cstdlib>
@@ -11,17 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
-// The program's process-wide state, zero-filled as a new process has it.
-static void ClearProgramState() {
-    std::memset(&DeviceIdentity, 0, sizeof DeviceIdentity);
-    std::memset(ClassSettingsKey, 0, sizeof ClassSettingsKey);
-    std::memset(DefaultSettingsKey, 0, sizeof DefaultSettingsKey);
-    std::memset(SettingsFilePath, 0, sizeof SettingsFilePath);
-}
-
 void HostMachine::SetUp() {
-    standin::Reset();
-    ClearProgramState();
+    FreshProgram();
     std::string pattern = (std::filesystem::temp_directory_path() / "pravenit-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     hostFolder_ = pattern;

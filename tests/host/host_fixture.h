@@ -3,14 +3,13 @@
 // and the program's own process-wide state zero-filled as at process start.
 #pragma once
 
+#include "fresh_program.h"
 #include "scenarios.h"
 #include "standin.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-
-#define PROGRAM_FOLDER "C:\\Program Files\\Pravenit"
 
 class HostMachine : public ::testing::Test {
   protected:
