@@ -96,6 +96,15 @@ void Dump(const Key& key, const std::string& path, std::vector<standin::Registry
     }
 }
 
+void ListKeys(const Key& key, const std::string& path, std::vector<std::string>* out) {
+    for (const auto& child : key.children) {
+        const std::string childPath =
+            path.empty() ? child.second->name : path + "\\" + child.second->name;
+        out->push_back(childPath);
+        ListKeys(*child.second, childPath, out);
+    }
+}
+
 } // namespace
 
 namespace standin {
@@ -145,6 +154,12 @@ std::vector<RegistryValue> DumpRegistry() {
     std::vector<RegistryValue> values;
     Dump(root, "", &values);
     return values;
+}
+
+std::vector<std::string> KeyPaths() {
+    std::vector<std::string> paths;
+    ListKeys(root, "", &paths);
+    return paths;
 }
 
 void DenyKey(const std::string& key, LSTATUS openError, LSTATUS createError) {

@@ -80,6 +80,8 @@ void CreateKey(const std::string& key);
 bool KeyExists(const std::string& key);
 // Every value of the whole tree, ordered by key path and then value name.
 std::vector<RegistryValue> DumpRegistry();
+// Every key of the whole tree, values or not, each parent before its children.
+std::vector<std::string> KeyPaths();
 // Opening (and creating) exactly this key fails with the given codes (ERROR_SUCCESS: no failure).
 void DenyKey(const std::string& key, LSTATUS openError, LSTATUS createError);
 // Setting a value of this name, in any key, fails with the given code and changes nothing.

@@ -270,6 +270,20 @@ Values RegistryValues() {
     return values;
 }
 
+std::set<std::string> KeyIdentities() {
+    std::set<std::string> keys;
+    for (const std::string& key : standin::KeyPaths()) {
+        keys.insert(KeyIdentity(key));
+    }
+    return keys;
+}
+
+// Whether the key is the target or one of the keys above it.
+bool IsOnPathTo(const std::string& key, const std::string& target) {
+    return target == key || (target.size() > key.size() &&
+                             target.compare(0, key.size(), key) == 0 && target[key.size()] == '\\');
+}
+
 std::vector<std::string> AttemptedCommands() {
     std::vector<std::string> attempted;
     for (const std::string& call : standin::ProcessCalls()) {
@@ -371,6 +385,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool gatePasses = !versionQueryFails && major == 5 && minor == 1;
     const bool resetWanted = GetPrivateProfileIntA("INFO", "RESET", 1, SETTINGS_PATH) != 0;
     const Values before = RegistryValues();
+    const std::set<std::string> keysBefore = KeyIdentities();
     standin::FailProfileReads(failingProfileRead);
     if (refusedName != nullptr) {
         standin::FailValueSet(refusedName, ERROR_ACCESS_DENIED);
@@ -409,6 +424,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(key == chosen || key == KeyIdentity(DEFAULTS_KEY), "written to " + where);
         FUZZ_CHECK(value.second.first == REG_DWORD && value.second.second.size() == 4,
                    "not a 4-byte REG_DWORD: " + where);
+    }
+
+    // Keys are only created on the way to one of the two keys.
+    for (const std::string& key : KeyIdentities()) {
+        if (keysBefore.count(key) == 0) {
+            FUZZ_CHECK(found &&
+                           (IsOnPathTo(key, chosen) || IsOnPathTo(key, KeyIdentity(DEFAULTS_KEY))),
+                       "key created: " + Printable(key));
+        }
     }
 
     const std::vector<std::string> attempted = AttemptedCommands();
