@@ -53,10 +53,7 @@ echo "Making a Windows XP prefix under Wine ..."
 tests/wine/bench.sh setup "$state" "$build/tests/wine/net_recorder.exe" \
     "$build/tests/wine/desktop_keeper.exe"
 # What bench.sh run gives a program, here for hyperfine's commands too.
-export WINEARCH=win32 WINEPREFIX=$state/prefix WINEDEBUG=-all
-DISPLAY=:$(cat "$state/display")
-export DISPLAY
-unset WINEDLLOVERRIDES WINESERVER WINELOADER
+eval "$(tests/wine/bench.sh env "$state")"
 drive_c=$WINEPREFIX/drive_c
 
 class='{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}'

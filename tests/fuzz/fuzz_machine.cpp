@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
 namespace {
@@ -24,25 +23,20 @@ void FuzzCheckFailed(const char* file, int line, const char* condition, const st
 
 void FreshMachine() {
     if (hostFolder.empty()) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "pravenit-fuzz-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
+        hostFolder = MakeHostFolder("pravenit-fuzz-");
+        if (hostFolder.empty()) {
             std::perror("mkdtemp");
             std::abort();
         }
-        hostFolder = pattern;
         std::atexit(RemoveHostFolder);
     }
     FreshProgram();
     standin::MapFolder(PROGRAM_FOLDER, hostFolder);
 }
 
-void WriteSettings(const uint8_t* data, size_t size) {
-    const std::string path = hostFolder + "/InfoSetting.ini";
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr || (size > 0 && std::fwrite(data, 1, size, out) != size) ||
-        std::fclose(out) != 0) {
-        std::perror(path.c_str());
+void WriteSettings(const std::string& bytes) {
+    if (!WriteSettingsFile(hostFolder, bytes)) {
+        std::perror("InfoSetting.ini");
         std::abort();
     }
 }

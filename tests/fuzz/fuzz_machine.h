@@ -27,7 +27,7 @@
 void FreshMachine();
 
 // Writes InfoSetting.ini beside the program.
-void WriteSettings(const uint8_t* data, size_t size);
+void WriteSettings(const std::string& bytes);
 
 // The text as C code would spell it, for messages.
 std::string Printable(const std::string& text);

@@ -311,7 +311,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FreshMachine();
 
     const std::string settings = SettingsText(in);
-    WriteSettings(reinterpret_cast<const uint8_t*>(settings.data()), settings.size());
+    WriteSettings(settings);
 
     DWORD major = 5;
     DWORD minor = 1;

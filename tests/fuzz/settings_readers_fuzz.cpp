@@ -58,8 +58,8 @@ void NamesInFile(const std::string& file, std::string* section, std::string* key
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FreshMachine();
-    WriteSettings(data, size);
     const std::string file(reinterpret_cast<const char*>(data), size);
+    WriteSettings(file);
     const unsigned turn = size > 0 ? data[0] : 0;
     static const DWORD sizes[] = {1, 2, 3, 9, 10, 16, MAX_PATH};
     const size_t sizeCount = sizeof sizes / sizeof sizes[0];

@@ -4,7 +4,10 @@
 #include "settings_file.h"
 #include "standin.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 void FreshProgram() {
     standin::Reset();
@@ -12,4 +15,19 @@ void FreshProgram() {
     std::memset(ClassSettingsKey, 0, sizeof ClassSettingsKey);
     std::memset(DefaultSettingsKey, 0, sizeof DefaultSettingsKey);
     std::memset(SettingsFilePath, 0, sizeof SettingsFilePath);
+}
+
+std::string MakeHostFolder(const char* namePrefix) {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / (std::string(namePrefix) + "XXXXXX")).string();
+    return mkdtemp(pattern.data()) != nullptr ? pattern : "";
+}
+
+bool WriteSettingsFile(const std::string& hostFolder, const std::string& bytes) {
+    std::FILE* out = std::fopen((hostFolder + "/InfoSetting.ini").c_str(), "wb");
+    if (out == nullptr) {
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    return std::fclose(out) == 0 && written;
 }

@@ -4,16 +4,13 @@
 #include "scenario_machine.h"
 #include "shell.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 void HostMachine::SetUp() {
     FreshProgram();
-    std::string pattern = (std::filesystem::temp_directory_path() / "pravenit-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    hostFolder_ = pattern;
+    hostFolder_ = MakeHostFolder("pravenit-");
+    ASSERT_FALSE(hostFolder_.empty());
     standin::MapFolder(PROGRAM_FOLDER, hostFolder_);
 }
 
@@ -23,7 +20,7 @@ void HostMachine::TearDown() {
 }
 
 void HostMachine::WriteSettings(const std::string& text) {
-    std::ofstream(hostFolder_ + "/InfoSetting.ini", std::ios::binary) << text;
+    ASSERT_TRUE(WriteSettingsFile(hostFolder_, text));
 }
 
 void HostMachine::BuildScenario(const Scenario& scenario) {

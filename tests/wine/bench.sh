@@ -6,6 +6,9 @@
 #       the desktop, and installs the recording net command as C:\windows\system32\net.exe
 #   bench.sh run STATE_DIR WINDOWS_EXE [ARGS...]
 #       runs a Windows program in the bench; its exit code is the program's
+#   bench.sh env STATE_DIR
+#       prints the shell exports that make a plain `wine` run in the bench, for callers
+#       that start Windows programs themselves: eval "$(bench.sh env STATE_DIR)"
 #   bench.sh cleanup STATE_DIR
 #       stops wineserver (and every Windows process) and Xvfb, removes the prefix
 set -euo pipefail
@@ -94,17 +97,31 @@ wait_for() {
     return 1
 }
 
+use_display() {
+    [ -s "$state/display" ] || fail "no bench: run 'bench.sh setup' first"
+    export DISPLAY=:$(cat "$state/display")
+}
+
 run() {
     local exe=${1:?exe}
     shift
-    [ -s "$state/display" ] || fail "no bench: run 'bench.sh setup' first"
-    export DISPLAY=:$(cat "$state/display")
+    use_display
     exec wine "$exe" "$@"
+}
+
+print_env() {
+    use_display
+    local name
+    for name in WINEARCH WINEPREFIX WINEDEBUG DISPLAY; do
+        printf 'export %s=%q\n' "$name" "${!name}"
+    done
+    echo "unset WINEDLLOVERRIDES WINESERVER WINELOADER"
 }
 
 case $command in
 setup) setup "$@" ;;
 run) run "$@" ;;
+env) print_env ;;
 cleanup) cleanup ;;
 *) fail "unknown command $command" ;;
 esac

@@ -328,7 +328,7 @@ void WineMachine::BuildMachine(const Scenario& scenario) {
     }
     SetVersion(scenario.major, scenario.minor);
     if (scenario.hasSettings) {
-        PutFile(programFolder_ + "InfoSetting.ini", scenario.settings);
+        PutFile(SettingsFile(), scenario.settings);
     }
     AddDevices(scenario.devices);
     for (const ScenarioValue& value : scenario.before) {
