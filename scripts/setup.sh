@@ -8,8 +8,10 @@ packages=(
     googletest libgtest-dev           # host tests
     clang libclang-rt-dev             # sanitizer build
     clang-format                      # formatting check
-    g++-mingw-w64-i686                # 32-bit Windows build
-    wine wine32:i386 xvfb xauth       # running the Windows build: a 32-bit Wine and a display
+    g++-mingw-w64-i686                # 32-bit Windows build (the shipped program)
+    g++-mingw-w64-x86-64              # 64-bit Windows build (the same code under 64-bit Wine)
+    wine wine32:i386 wine64           # running the Windows builds: 32-bit and 64-bit Wine
+    xvfb xauth                        # a display for Wine's windows
     hyperfine jq                      # bench/run.sh: timing runs and reading their JSON
 )
 

@@ -1,37 +1,67 @@
 #!/usr/bin/env bash
-# The Wine bench: one throw-away 32-bit Windows XP prefix, a virtual display and one
-# persistent wineserver for a whole test run, all kept in a folder of the build tree.
-#   bench.sh setup STATE_DIR NET_RECORDER_EXE DESKTOP_KEEPER_EXE
+# The Wine bench: one throw-away Windows XP prefix, a virtual display and one persistent
+# wineserver for a whole test run, all kept in a folder of the build tree. ARCH is the
+# build the bench runs: x86 (a 32-bit prefix and loader) or x64 (a 64-bit prefix and
+# loader, for machines that cannot run 32-bit programs; both report Windows XP).
+#   bench.sh setup STATE_DIR ARCH NET_RECORDER_EXE DESKTOP_KEEPER_EXE
 #       removes what an earlier run left, makes the prefix, starts Xvfb, wineserver and
 #       the desktop, and installs the recording net command as C:\windows\system32\net.exe
 #   bench.sh run STATE_DIR WINDOWS_EXE [ARGS...]
 #       runs a Windows program in the bench; its exit code is the program's
 #   bench.sh env STATE_DIR
-#       prints the shell exports that make a plain `wine` run in the bench, for callers
+#       prints the shell exports that make "$WINELOADER" run in the bench, for callers
 #       that start Windows programs themselves: eval "$(bench.sh env STATE_DIR)"
 #   bench.sh cleanup STATE_DIR
 #       stops wineserver (and every Windows process) and Xvfb, removes the prefix
+# Where scripts/wine32-probe.sh says this machine cannot run 32-bit programs, setup and
+# run of an x86 bench print why and exit with 77, which ctest reports as skipped.
 set -euo pipefail
 
 command=${1:?command}
 state=$(realpath -m "${2:?state folder}")
 shift 2
-
-export WINEARCH=win32
-export WINEPREFIX=$state/prefix
-export WINEDEBUG=-all
-unset WINEDLLOVERRIDES WINESERVER WINELOADER
+probe=$(dirname "$(realpath "$0")")/../../scripts/wine32-probe.sh
+readonly Skipped=77
 
 fail() {
     echo "bench: $*" >&2
     exit 1
 }
 
+# The loader and server of the bench's build, called directly: Debian's wine wrapper
+# always picks the 32-bit loader when it is installed.
+use_arch() {
+    case $1 in
+    x86) WINEARCH=win32 WINELOADER=/usr/lib/wine/wine WINESERVER=/usr/lib/wine/wineserver32 ;;
+    x64) WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64 ;;
+    *) fail "unknown build $1 (x86 or x64)" ;;
+    esac
+    export WINEARCH WINELOADER WINESERVER
+    export WINEPREFIX=$state/prefix
+    export WINEDEBUG=-all
+    unset WINEDLLOVERRIDES
+}
+
+# An x86 bench on a machine that cannot run 32-bit programs: say why, and skip.
+skip_unless_runnable() {
+    local reason
+    [ "$WINEARCH" = win32 ] || return 0
+    reason=$("$probe") && return 0
+    echo "$reason; the same suite ran in windows-x64"
+    exit $Skipped
+}
+
+# The build an earlier setup made the bench for.
+use_state_arch() {
+    [ -s "$state/arch" ] || fail "no bench: run 'bench.sh setup' first"
+    use_arch "$(cat "$state/arch")"
+}
+
 # Stops what a run started. Safe to call when nothing or only part of it exists.
 cleanup() {
     if [ -d "$WINEPREFIX" ]; then
-        wineserver -k >/dev/null 2>&1 || true
-        wineserver -w >/dev/null 2>&1 || true
+        "$WINESERVER" -k >/dev/null 2>&1 || true
+        "$WINESERVER" -w >/dev/null 2>&1 || true
     fi
     if [ -f "$state/xvfb.pid" ]; then
         local pid
@@ -63,24 +93,28 @@ start_display() {
 }
 
 setup() {
-    local recorder=${1:?net recorder} keeper=${2:?desktop keeper}
-    cleanup
+    local arch=${1:?build} recorder=${2:?net recorder} keeper=${3:?desktop keeper}
+    [ ! -s "$state/arch" ] || { use_state_arch && cleanup; }
+    use_arch "$arch"
     mkdir -p "$state"
+    echo "$arch" >"$state/arch"
+    skip_unless_runnable
     start_display
     export DISPLAY=:$(cat "$state/display")
     # Every process started from here on (wineserver, the services, the desktop, the
     # service hosts started later) keeps these descriptors: they must not be ctest's
     # pipes. The prefix is made first, under a server of its own that ends with it; then
     # one persistent server serves the run. No Mono or Gecko: nothing here uses them, and
-    # their installers would ask on the hidden display.
+    # their installers would ask on the hidden display. A 64-bit prefix has no 32-bit
+    # half: wineboot's complaint about syswow64's rundll32 is expected.
     if ! (
         exec >"$state/setup.log" 2>&1 </dev/null
-        WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i &&
-            wineserver -w &&
-            wineserver -p &&
-            wine reg add 'HKCU\Software\Wine' /v Version /d winxp /f &&
+        WINEDLLOVERRIDES="mscoree,mshtml=" "$WINELOADER" wineboot -i &&
+            "$WINESERVER" -w &&
+            "$WINESERVER" -p &&
+            "$WINELOADER" reg add 'HKCU\Software\Wine' /v Version /d winxp /f &&
             cp "$recorder" "$WINEPREFIX/drive_c/windows/system32/net.exe" &&
-            { wine "$keeper" 'C:\desktop-ready' & } &&
+            { "$WINELOADER" "$keeper" 'C:\desktop-ready' & } &&
             wait_for "$WINEPREFIX/drive_c/desktop-ready"
     ); then
         cat "$state/setup.log" >&2
@@ -105,23 +139,24 @@ use_display() {
 run() {
     local exe=${1:?exe}
     shift
+    skip_unless_runnable
     use_display
-    exec wine "$exe" "$@"
+    exec "$WINELOADER" "$exe" "$@"
 }
 
 print_env() {
     use_display
     local name
-    for name in WINEARCH WINEPREFIX WINEDEBUG DISPLAY; do
+    for name in WINEARCH WINELOADER WINESERVER WINEPREFIX WINEDEBUG DISPLAY; do
         printf 'export %s=%q\n' "$name" "${!name}"
     done
-    echo "unset WINEDLLOVERRIDES WINESERVER WINELOADER"
+    echo "unset WINEDLLOVERRIDES"
 }
 
 case $command in
 setup) setup "$@" ;;
-run) run "$@" ;;
-env) print_env ;;
-cleanup) cleanup ;;
+run) use_state_arch && run "$@" ;;
+env) use_state_arch && print_env ;;
+cleanup) use_state_arch && skip_unless_runnable && cleanup ;;
 *) fail "unknown command $command" ;;
 esac

@@ -1,21 +1,43 @@
 // The Wine bench's test program. It runs under Wine and is given the built program:
-//   pravenit_wine_tests.exe --pravenit=<path of Pravenit.exe> [GoogleTest flags]
+//   pravenit_wine_tests.exe --pravenit=<path of Pravenit.exe> [--expect-machine=i386]
+//                           [GoogleTest flags]
+// The program is expected to be of this test program's own machine unless
+// --expect-machine says otherwise: a 64-bit test program reads the shipped i686 file.
 #include "wine_machine.h"
 
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+// The value of --name=value, or null.
+const char* FlagValue(const char* argument, const char* flag) {
+    const size_t length = std::strlen(flag);
+    return std::strncmp(argument, flag, length) == 0 ? argument + length : nullptr;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    const char* const flag = "--pravenit=";
     for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], flag, std::strlen(flag)) == 0) {
-            bench::BuiltProgram = bench::WindowsPath(argv[i] + std::strlen(flag));
+        if (const char* program = FlagValue(argv[i], "--pravenit=")) {
+            bench::BuiltProgram = bench::WindowsPath(program);
+        } else if (const char* machine = FlagValue(argv[i], "--expect-machine=")) {
+            if (std::strcmp(machine, "i386") != 0) {
+                std::fprintf(stderr, "unknown machine %s\n", machine);
+                return 2;
+            }
+            bench::ProgramMachine = IMAGE_FILE_MACHINE_I386;
         }
     }
     if (bench::BuiltProgram.empty()) {
         std::fprintf(stderr, "usage: %s --pravenit=<path of Pravenit.exe>\n", argv[0]);
         return 2;
+    }
+    if (GetFileAttributesA(bench::BuiltProgram.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        std::fprintf(stderr, "no %s: build it first\n", bench::BuiltProgram.c_str());
+        return 1;
     }
     const int result = RUN_ALL_TESTS();
     // Each ctest entry selects suites by name: selecting none means a renamed suite.

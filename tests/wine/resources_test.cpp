@@ -16,6 +16,30 @@ std::vector<BYTE> VersionBlock() {
     return block;
 }
 
+// The file's image header: which build the resources below were read from.
+TEST(Resources, ImageOfTheExpectedMachine) {
+    HANDLE file = CreateFileA(bench::BuiltProgram.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << bench::BuiltProgram;
+    BYTE head[512] = {};
+    DWORD read = 0;
+    const BOOL readOk = ReadFile(file, head, sizeof head, &read, NULL);
+    CloseHandle(file);
+    ASSERT_TRUE(readOk);
+    IMAGE_DOS_HEADER dos;
+    ASSERT_GE(read, sizeof dos);
+    std::memcpy(&dos, head, sizeof dos);
+    ASSERT_EQ(dos.e_magic, IMAGE_DOS_SIGNATURE);
+    const size_t at = static_cast<size_t>(dos.e_lfanew);
+    ASSERT_LE(at + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER), read);
+    DWORD signature;
+    IMAGE_FILE_HEADER header;
+    std::memcpy(&signature, head + at, sizeof signature);
+    std::memcpy(&header, head + at + sizeof signature, sizeof header);
+    EXPECT_EQ(signature, DWORD(IMAGE_NT_SIGNATURE));
+    EXPECT_EQ(header.Machine, bench::ProgramMachine) << bench::BuiltProgram;
+}
+
 TEST(Resources, FixedVersionInfo) {
     std::vector<BYTE> block = VersionBlock();
     ASSERT_FALSE(block.empty());

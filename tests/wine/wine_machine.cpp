@@ -12,6 +12,11 @@
 namespace bench {
 
 std::string BuiltProgram;
+#if defined(_WIN64)
+WORD ProgramMachine = IMAGE_FILE_MACHINE_AMD64;
+#else
+WORD ProgramMachine = IMAGE_FILE_MACHINE_I386;
+#endif
 
 namespace {
 

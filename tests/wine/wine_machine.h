@@ -19,6 +19,9 @@ namespace bench {
 
 // The built Pravenit.exe, as Wine names it; set from the command line.
 extern std::string BuiltProgram;
+// The machine its image header must name (IMAGE_FILE_MACHINE_*): this test program's own
+// unless the command line says otherwise.
+extern WORD ProgramMachine;
 
 // A Linux path as Wine's drive Z: shows it; other paths are returned unchanged.
 std::string WindowsPath(const std::string& path);
