@@ -22,21 +22,21 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i < argc; ++i) {
         if (const char* program = FlagValue(argv[i], "--pravenit=")) {
-            bench::BuiltProgram = bench::WindowsPath(program);
+            winetest::BuiltProgram = winetest::WindowsPath(program);
         } else if (const char* machine = FlagValue(argv[i], "--expect-machine=")) {
             if (std::strcmp(machine, "i386") != 0) {
                 std::fprintf(stderr, "unknown machine %s\n", machine);
                 return 2;
             }
-            bench::ProgramMachine = IMAGE_FILE_MACHINE_I386;
+            winetest::ProgramMachine = IMAGE_FILE_MACHINE_I386;
         }
     }
-    if (bench::BuiltProgram.empty()) {
+    if (winetest::BuiltProgram.empty()) {
         std::fprintf(stderr, "usage: %s --pravenit=<path of Pravenit.exe>\n", argv[0]);
         return 2;
     }
-    if (GetFileAttributesA(bench::BuiltProgram.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        std::fprintf(stderr, "no %s: build it first\n", bench::BuiltProgram.c_str());
+    if (GetFileAttributesA(winetest::BuiltProgram.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        std::fprintf(stderr, "no %s: build it first\n", winetest::BuiltProgram.c_str());
         return 1;
     }
     const int result = RUN_ALL_TESTS();

@@ -8,9 +8,9 @@ namespace {
 
 std::vector<BYTE> VersionBlock() {
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(bench::BuiltProgram.c_str(), &ignored);
+    const DWORD size = GetFileVersionInfoSizeA(winetest::BuiltProgram.c_str(), &ignored);
     std::vector<BYTE> block(size);
-    if (size == 0 || !GetFileVersionInfoA(bench::BuiltProgram.c_str(), 0, size, block.data())) {
+    if (size == 0 || !GetFileVersionInfoA(winetest::BuiltProgram.c_str(), 0, size, block.data())) {
         block.clear();
     }
     return block;
@@ -18,9 +18,9 @@ std::vector<BYTE> VersionBlock() {
 
 // The file's image header: which build the resources below were read from.
 TEST(Resources, ImageOfTheExpectedMachine) {
-    HANDLE file = CreateFileA(bench::BuiltProgram.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
+    HANDLE file = CreateFileA(winetest::BuiltProgram.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << bench::BuiltProgram;
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << winetest::BuiltProgram;
     BYTE head[512] = {};
     DWORD read = 0;
     const BOOL readOk = ReadFile(file, head, sizeof head, &read, NULL);
@@ -37,7 +37,7 @@ TEST(Resources, ImageOfTheExpectedMachine) {
     std::memcpy(&signature, head + at, sizeof signature);
     std::memcpy(&header, head + at + sizeof signature, sizeof header);
     EXPECT_EQ(signature, DWORD(IMAGE_NT_SIGNATURE));
-    EXPECT_EQ(header.Machine, bench::ProgramMachine) << bench::BuiltProgram;
+    EXPECT_EQ(header.Machine, winetest::ProgramMachine) << winetest::BuiltProgram;
 }
 
 TEST(Resources, FixedVersionInfo) {
@@ -107,8 +107,8 @@ TEST(Resources, VersionStringsInUsEnglishUnicode) {
 class ProgramResources : public ::testing::Test {
   protected:
     void SetUp() override {
-        module_ = LoadLibraryExA(bench::BuiltProgram.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(module_, nullptr) << bench::BuiltProgram << ": error " << GetLastError();
+        module_ = LoadLibraryExA(winetest::BuiltProgram.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(module_, nullptr) << winetest::BuiltProgram << ": error " << GetLastError();
     }
     void TearDown() override {
         if (module_ != NULL) {

@@ -33,10 +33,10 @@ bool WaitForState(SC_HANDLE service, DWORD state) {
     return false;
 }
 
-class ServiceRestart : public bench::WineMachine {
+class ServiceRestart : public winetest::WineMachine {
   protected:
     void SetUp() override {
-        bench::WineMachine::SetUp();
+        winetest::WineMachine::SetUp();
         manager_ = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
         ASSERT_NE(manager_, nullptr);
         service_ =
@@ -58,7 +58,7 @@ class ServiceRestart : public bench::WineMachine {
         if (manager_ != NULL) {
             CloseServiceHandle(manager_);
         }
-        bench::WineMachine::TearDown();
+        winetest::WineMachine::TearDown();
     }
 
     SC_HANDLE manager_ = NULL;
@@ -77,11 +77,11 @@ TEST_F(ServiceRestart, WineServiceIsStoppedAndStartedAgain) {
 
     const Scenario row = CameraRun("WineService", BothSections, BothSectionsWritten(), {});
     BuildMachine(row);
-    bench::Launch launch;
+    winetest::Launch launch;
     launch.recordingNet = false;
-    const bench::Outcome outcome = Start(launch);
-    bench::ExpectQuietRun(outcome);
-    bench::ExpectRegistry(row);
+    const winetest::Outcome outcome = Start(launch);
+    winetest::ExpectQuietRun(outcome);
+    winetest::ExpectRegistry(row);
     EXPECT_TRUE(outcome.records.empty()) << "the recording net command ran, not Wine's";
 
     EXPECT_EQ(WaitForSingleObject(host, ServiceTimeout), WAIT_OBJECT_0)

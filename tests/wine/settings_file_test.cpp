@@ -4,7 +4,7 @@
 
 namespace {
 
-using SettingsFileAccess = bench::WineMachine;
+using SettingsFileAccess = winetest::WineMachine;
 
 TEST_F(SettingsFileAccess, LockedByAnotherProcessIsNotRead) {
     const Scenario row = CameraRun("SettingsFileLocked", BothSections, {}, {});
@@ -12,11 +12,11 @@ TEST_F(SettingsFileAccess, LockedByAnotherProcessIsNotRead) {
     HANDLE lock = CreateFileA(SettingsFile().c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE) << GetLastError();
-    const bench::Outcome outcome = Start();
+    const winetest::Outcome outcome = Start();
     CloseHandle(lock);
-    bench::ExpectQuietRun(outcome);
-    bench::ExpectRegistry(row);
-    bench::ExpectNetCommands(outcome, row.commands);
+    winetest::ExpectQuietRun(outcome);
+    winetest::ExpectRegistry(row);
+    winetest::ExpectNetCommands(outcome, row.commands);
 }
 
 } // namespace

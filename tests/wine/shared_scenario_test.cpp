@@ -6,19 +6,20 @@ void PrintTo(const Scenario& scenario, std::ostream* out);
 
 namespace {
 
-class SharedScenario : public bench::WineMachine, public ::testing::WithParamInterface<Scenario> {};
+class SharedScenario : public winetest::WineMachine,
+                       public ::testing::WithParamInterface<Scenario> {};
 
 TEST_P(SharedScenario, Outcome) {
     const Scenario& row = GetParam();
-    const std::string unbuildable = bench::WhyWineCannotBuild(row);
+    const std::string unbuildable = winetest::WhyWineCannotBuild(row);
     if (!unbuildable.empty()) {
         GTEST_SKIP() << unbuildable;
     }
     BuildMachine(row);
-    const bench::Outcome outcome = Start();
-    bench::ExpectQuietRun(outcome);
-    bench::ExpectRegistry(row);
-    bench::ExpectNetCommands(outcome, row.commands);
+    const winetest::Outcome outcome = Start();
+    winetest::ExpectQuietRun(outcome);
+    winetest::ExpectRegistry(row);
+    winetest::ExpectNetCommands(outcome, row.commands);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SharedScenario, ::testing::ValuesIn(ProvisioningScenarios()),

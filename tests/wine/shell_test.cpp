@@ -9,23 +9,24 @@ namespace {
 
 struct LaunchRow {
     const char* name;
-    bench::Launch launch;
+    winetest::Launch launch;
 };
 
 void PrintTo(const LaunchRow& row, std::ostream* out) {
     *out << row.name;
 }
 
-class ProgramStart : public bench::WineMachine, public ::testing::WithParamInterface<LaunchRow> {};
+class ProgramStart : public winetest::WineMachine,
+                     public ::testing::WithParamInterface<LaunchRow> {};
 
 TEST_P(ProgramStart, SameQuietRun) {
     const Scenario row =
         CameraRun(GetParam().name, BothSections, BothSectionsWritten(), RestartCommands);
     BuildMachine(row);
-    const bench::Outcome outcome = Start(GetParam().launch);
-    bench::ExpectQuietRun(outcome);
-    bench::ExpectRegistry(row);
-    bench::ExpectNetCommands(outcome, row.commands);
+    const winetest::Outcome outcome = Start(GetParam().launch);
+    winetest::ExpectQuietRun(outcome);
+    winetest::ExpectRegistry(row);
+    winetest::ExpectNetCommands(outcome, row.commands);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -69,7 +70,7 @@ std::string FolderOfLength(size_t length) {
     return folder;
 }
 
-class ProgramLocation : public bench::WineMachine,
+class ProgramLocation : public winetest::WineMachine,
                         public ::testing::WithParamInterface<LocationRow> {};
 
 TEST_P(ProgramLocation, SettingsFileAndModulePathFit) {
@@ -79,10 +80,10 @@ TEST_P(ProgramLocation, SettingsFileAndModulePathFit) {
         row.runs ? RestartCommands : std::vector<std::string>{});
     PlaceProgram(FolderOfLength(row.folderLength), row.fileName);
     BuildMachine(scenario);
-    const bench::Outcome outcome = Start();
-    bench::ExpectQuietRun(outcome);
-    bench::ExpectRegistry(scenario);
-    bench::ExpectNetCommands(outcome, scenario.commands);
+    const winetest::Outcome outcome = Start();
+    winetest::ExpectQuietRun(outcome);
+    winetest::ExpectRegistry(scenario);
+    winetest::ExpectNetCommands(outcome, scenario.commands);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -9,7 +9,7 @@
 #include <set>
 #include <sstream>
 
-namespace bench {
+namespace winetest {
 
 std::string BuiltProgram;
 #if defined(_WIN64)
@@ -525,4 +525,4 @@ void ExpectRegistry(const Scenario& scenario) {
     }
 }
 
-} // namespace bench
+} // namespace winetest

@@ -15,7 +15,7 @@
 
 #include "scenarios.h"
 
-namespace bench {
+namespace winetest {
 
 // The built Pravenit.exe, as Wine names it; set from the command line.
 extern std::string BuiltProgram;
@@ -111,4 +111,4 @@ void ExpectRegistry(const Scenario& scenario);
 // created hidden, titled "Pravenit", and never shown.
 void ExpectQuietRun(const Outcome& outcome);
 
-} // namespace bench
+} // namespace winetest
