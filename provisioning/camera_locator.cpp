@@ -1,3 +1,6 @@
+// The camera device locator: finds the camera among the present imaging devices and
+// forms the two key paths the settings are written to.
+#include "bounded_format.h"
 #include "provisioning.h"
 
 #include <cstdio>
@@ -11,8 +14,10 @@ static char DriverKeyName[MAX_PATH];
 
 // Outcomes of reading one device's hardware IDs.
 #define HARDWARE_IDS_READ 1
-#define HARDWARE_IDS_ABSENT 0    // the device cannot match: go on with the next one
-#define HARDWARE_IDS_FAILED (-1) // the search ends
+// The device cannot match: it has no hardware IDs, or no memory could be had to read
+// them. The search goes on with the next device.
+#define HARDWARE_IDS_SKIP_DEVICE 0
+#define HARDWARE_IDS_END_SEARCH (-1) // any other failure ends the whole search
 
 // Reads the device's hardware-ID list into a zero-filled local-heap block sized by
 // probing; the caller frees *list after a HARDWARE_IDS_READ.
@@ -25,22 +30,25 @@ static int ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA* device, BYTE** list, D
         DWORD error = GetLastError();
         LocalFree(buffer);
         if (error == ERROR_INVALID_DATA) {
-            return HARDWARE_IDS_ABSENT;
+            return HARDWARE_IDS_SKIP_DEVICE;
         }
         // An answer that asks for no more than was given would never end this loop.
         if (error != ERROR_INSUFFICIENT_BUFFER || required <= size) {
-            return HARDWARE_IDS_FAILED;
+            return HARDWARE_IDS_END_SEARCH;
         }
         buffer = (BYTE*)LocalAlloc(LPTR, required);
         if (buffer == NULL) {
-            return HARDWARE_IDS_ABSENT;
+            return HARDWARE_IDS_SKIP_DEVICE;
         }
         size = required;
     }
+    // Deliberately read once more into the same buffer after the probe has succeeded,
+    // and end the search if that fails: the camera is matched on a list that could be
+    // read twice, never on one the device stopped answering for.
     if (!SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, NULL, buffer, size,
                                            &required)) {
         LocalFree(buffer);
-        return HARDWARE_IDS_FAILED;
+        return HARDWARE_IDS_END_SEARCH;
     }
     *list = buffer;
     *listSize = size;
@@ -95,12 +103,7 @@ static int FormClassSettingsKey(HDEVINFO set, SP_DEVINFO_DATA* device) {
     if (DriverKeyName[0] == '\0') {
         return 0;
     }
-    int written = snprintf(ClassSettingsKey, MAX_PATH, CLASS_SETTINGS_KEY_FORMAT, DriverKeyName);
-    if (written < 0 || written >= MAX_PATH) {
-        ClassSettingsKey[0] = '\0';
-        return 0;
-    }
-    return 1;
+    return FormatPath(ClassSettingsKey, CLASS_SETTINGS_KEY_FORMAT, DriverKeyName);
 }
 
 // Walks the set in the platform's order; the first device that matches is the camera.
@@ -115,10 +118,10 @@ static int FindCamera(HDEVINFO set) {
         BYTE* list = NULL;
         DWORD listSize = 0;
         int read = ReadHardwareIds(set, &device, &list, &listSize);
-        if (read == HARDWARE_IDS_FAILED) {
+        if (read == HARDWARE_IDS_END_SEARCH) {
             return 0;
         }
-        if (read == HARDWARE_IDS_ABSENT) {
+        if (read == HARDWARE_IDS_SKIP_DEVICE) {
             continue;
         }
         int match = MatchFirstHardwareId(list, listSize);

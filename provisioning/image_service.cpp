@@ -1,3 +1,5 @@
+// The image service restart: the hidden net commands that stop and start stisvc.
+#include "bounded_format.h"
 #include "provisioning.h"
 
 #include <cstdio>
@@ -19,8 +21,7 @@ static int FormNetCommandPath() {
     if (length == 0 || length >= MAX_PATH) {
         return 0;
     }
-    int written = snprintf(NetCommandPath, MAX_PATH, "%s\\net.exe", SystemDirectory);
-    return written > 0 && written < MAX_PATH ? 1 : 0;
+    return FormatPath(NetCommandPath, "%s\\net.exe", SystemDirectory);
 }
 
 static void FillStartupRecord() {
@@ -32,6 +33,7 @@ static void FillStartupRecord() {
 
 static int StartNetCommand(const char* commandLine) {
     memset(&NetProcess, 0, sizeof NetProcess);
+    // A writable copy, not the literal: CreateProcessA may write into the command line.
     snprintf(CommandLine, MAX_PATH, "%s", commandLine);
     return CreateProcessA(NetCommandPath, CommandLine, NULL, NULL, FALSE, 0, NULL, NULL,
                           &StartupRecord, &NetProcess)

@@ -1,3 +1,4 @@
+// The provisioning pass: the version gate and the stages in their order.
 #include "provisioning.h"
 #include "settings_file.h"
 

@@ -1,3 +1,4 @@
+// The process-wide state the provisioning stages hand to each other.
 #include "provisioning.h"
 
 DEVICE_IDENTITY DeviceIdentity;

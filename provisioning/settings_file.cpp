@@ -1,5 +1,8 @@
+// Readers of InfoSetting.ini: its place beside the executable, the camera identity, the
+// numbered entries and their split, and the RESET flag.
 #include "settings_file.h"
 
+#include "bounded_format.h"
 #include "provisioning.h"
 
 #include <cstdio>
@@ -21,12 +24,7 @@ int FormSettingsFilePath() {
         return 0;
     }
     *lastSlash = '\0';
-    int written = snprintf(SettingsFilePath, MAX_PATH, "%s\\%s", ModulePath, SETTINGS_FILE_NAME);
-    if (written < 0 || written >= MAX_PATH) {
-        SettingsFilePath[0] = '\0';
-        return 0;
-    }
-    return 1;
+    return FormatPath(SettingsFilePath, "%s\\%s", ModulePath, SETTINGS_FILE_NAME);
 }
 
 DWORD ReadSettingText(const char* section, const char* key, char* buffer, DWORD size) {

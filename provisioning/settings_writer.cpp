@@ -1,3 +1,4 @@
+// The registry settings writer: one section's entries as REG_DWORD values under one key.
 #include "provisioning.h"
 #include "settings_file.h"
 
@@ -17,16 +18,17 @@ static int OpenSettingsKey(const char* keyPath, HKEY* key) {
     return 0;
 }
 
-// One entry, one REG_DWORD value; the key is held only for this write.
+// One entry, one REG_DWORD value; the key is held only for this write. 1 when the value
+// was set, 0 when the key could not be opened or created or the set failed.
 static int WriteSettingValue(const char* keyPath, const SettingEntry* entry) {
     HKEY key = NULL;
     if (OpenSettingsKey(keyPath, &key) != 1) {
         return 0;
     }
     DWORD bits = (DWORD)entry->Number;
-    RegSetValueExA(key, entry->Name, 0, REG_DWORD, (const BYTE*)&bits, sizeof bits);
+    LSTATUS set = RegSetValueExA(key, entry->Name, 0, REG_DWORD, (const BYTE*)&bits, sizeof bits);
     RegCloseKey(key);
-    return 1;
+    return set == ERROR_SUCCESS ? 1 : 0;
 }
 
 int WriteSettingsSection(const char* section, const char* keyPath) {

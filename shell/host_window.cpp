@@ -1,3 +1,5 @@
+// The hidden host window: its class, its creation (which runs the provisioning pass) and
+// the message loop.
 #include "provisioning.h"
 #include "resource.h"
 #include "shell.h"
@@ -31,6 +33,9 @@ int CreateHostWindow(HINSTANCE instance) {
     if (window == NULL) {
         return 0;
     }
+    // Kept although the window was never shown: a process's first ShowWindow is the call
+    // Windows may apply the starter's show command to, and spending it on SW_HIDE keeps
+    // the window hidden however the program was started (the tests start it maximized).
     ShowWindow(window, SW_HIDE);
     UpdateWindow(window);
     return 1;

@@ -1,3 +1,5 @@
+// The process entry: loads the window texts, creates the hidden host window and runs the
+// message loop; the exit code is the quit message's, always 0.
 #include "resource.h"
 #include "shell.h"
 
