@@ -1,5 +1,7 @@
 // The camera device locator: finds the camera among the present imaging devices and
 // forms the two key paths the settings are written to.
+#include "camera_locator.h"
+
 #include "bounded_format.h"
 #include "provisioning.h"
 
@@ -10,7 +12,7 @@
 static const GUID ImageDeviceClass = {
     0x6bdd1fc6, 0x810f, 0x11d0, {0xbe, 0xc7, 0x08, 0x00, 0x2b, 0xe2, 0x09, 0x2f}};
 
-static char DriverKeyName[MAX_PATH];
+char DriverKeyName[MAX_PATH];
 
 // Outcomes of reading one device's hardware IDs.
 #define HARDWARE_IDS_READ 1
@@ -56,7 +58,7 @@ static int ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA* device, BYTE** list, D
 }
 
 // Only the letters a to z change; every other byte stays as it is.
-static void UpperCaseText(char* text) {
+void UpperCaseText(char* text) {
     for (; *text != '\0'; ++text) {
         if (*text >= 'a' && *text <= 'z') {
             *text = (char)(*text - 'a' + 'A');
@@ -67,7 +69,7 @@ static void UpperCaseText(char* text) {
 // 1 when the first hardware ID of the list contains the VID and the PID text, in any
 // case and in any order. The copy is bounded by the list's size, so a list without
 // terminators is still read safely.
-static int MatchFirstHardwareId(const BYTE* list, DWORD listSize) {
+int MatchFirstHardwareId(const BYTE* list, DWORD listSize) {
     size_t length = 0;
     while (length < listSize && list[length] != '\0') {
         ++length;
@@ -90,51 +92,79 @@ static int MatchFirstHardwareId(const BYTE* list, DWORD listSize) {
     return match;
 }
 
-// Forms ClassSettingsKey from the device's driver key name, read into a buffer of its
-// own. 0 when the name cannot be read, is empty, or the path would not fit.
-static int FormClassSettingsKey(HDEVINFO set, SP_DEVINFO_DATA* device) {
-    ClassSettingsKey[0] = '\0';
+int ReadDriverKeyName(HDEVINFO set, SP_DEVINFO_DATA* device) {
     memset(DriverKeyName, 0, sizeof DriverKeyName);
     // The last byte is never handed out, so the name stays terminated.
     if (!SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_DRIVER, NULL, (BYTE*)DriverKeyName,
                                            sizeof DriverKeyName - 1, NULL)) {
         return 0;
     }
-    if (DriverKeyName[0] == '\0') {
+    return DriverKeyName[0] != '\0' ? 1 : 0;
+}
+
+int FormClassSettingsKey(HDEVINFO set, SP_DEVINFO_DATA* device) {
+    ClassSettingsKey[0] = '\0';
+    if (ReadDriverKeyName(set, device) != 1) {
         return 0;
     }
     return FormatPath(ClassSettingsKey, CLASS_SETTINGS_KEY_FORMAT, DriverKeyName);
+}
+
+void FormDefaultSettingsKey() {
+    snprintf(DefaultSettingsKey, MAX_PATH, "%s", DEFAULT_SETTINGS_KEY);
+}
+
+HDEVINFO OpenImagingDevices() {
+    return SetupDiGetClassDevsA(&ImageDeviceClass, NULL, NULL, DIGCF_PRESENT);
+}
+
+int ExamineDevice(HDEVINFO set, DWORD index, SP_DEVINFO_DATA* device, BYTE** keptList,
+                  DWORD* keptSize) {
+    memset(device, 0, sizeof *device);
+    device->cbSize = sizeof *device;
+    if (!SetupDiEnumDeviceInfo(set, index, device)) {
+        return DEVICE_SET_EXHAUSTED;
+    }
+    BYTE* list = NULL;
+    DWORD listSize = 0;
+    int read = ReadHardwareIds(set, device, &list, &listSize);
+    if (read == HARDWARE_IDS_END_SEARCH) {
+        return DEVICE_ENDS_SEARCH;
+    }
+    if (read == HARDWARE_IDS_SKIP_DEVICE) {
+        return DEVICE_SKIPPED;
+    }
+    int match = MatchFirstHardwareId(list, listSize);
+    if (keptList != NULL) {
+        *keptList = list;
+        *keptSize = listSize;
+    } else {
+        LocalFree(list);
+    }
+    return match == 1 ? DEVICE_MATCHED : DEVICE_NOT_MATCHED;
+}
+
+int SearchEndsAt(int outcome) {
+    return outcome == DEVICE_MATCHED || outcome == DEVICE_SET_EXHAUSTED ||
+                   outcome == DEVICE_ENDS_SEARCH
+               ? 1
+               : 0;
 }
 
 // Walks the set in the platform's order; the first device that matches is the camera.
 static int FindCamera(HDEVINFO set) {
     SP_DEVINFO_DATA device;
     for (DWORD index = 0;; ++index) {
-        memset(&device, 0, sizeof device);
-        device.cbSize = sizeof device;
-        if (!SetupDiEnumDeviceInfo(set, index, &device)) {
-            return 0;
-        }
-        BYTE* list = NULL;
-        DWORD listSize = 0;
-        int read = ReadHardwareIds(set, &device, &list, &listSize);
-        if (read == HARDWARE_IDS_END_SEARCH) {
-            return 0;
-        }
-        if (read == HARDWARE_IDS_SKIP_DEVICE) {
-            continue;
-        }
-        int match = MatchFirstHardwareId(list, listSize);
-        LocalFree(list);
-        if (match == 1) {
-            return FormClassSettingsKey(set, &device);
+        int outcome = ExamineDevice(set, index, &device, NULL, NULL);
+        if (SearchEndsAt(outcome) == 1) {
+            return outcome == DEVICE_MATCHED ? FormClassSettingsKey(set, &device) : 0;
         }
     }
 }
 
 int LocateCameraDevice() {
-    snprintf(DefaultSettingsKey, MAX_PATH, "%s", DEFAULT_SETTINGS_KEY);
-    HDEVINFO set = SetupDiGetClassDevsA(&ImageDeviceClass, NULL, NULL, DIGCF_PRESENT);
+    FormDefaultSettingsKey();
+    HDEVINFO set = OpenImagingDevices();
     if (set == INVALID_HANDLE_VALUE) {
         return 0;
     }

@@ -1,21 +1,6 @@
-// The provisioning pass: the version gate and the stages in their order.
+// The provisioning pass: the stages in their order, with the gates between them.
 #include "provisioning.h"
 #include "settings_file.h"
-
-#include <cstring>
-
-int PassVersionGate() {
-    OSVERSIONINFOA version;
-    memset(&version, 0, sizeof version);
-    version.dwOSVersionInfoSize = sizeof version;
-#if defined(_MSC_VER)
-#pragma warning(suppress : 4996) // the only version query Windows XP has
-#endif
-    if (!GetVersionExA(&version)) {
-        return 0;
-    }
-    return version.dwMajorVersion == 5 && version.dwMinorVersion == 1 ? 1 : 0;
-}
 
 void RunProvisioning() {
     if (PassVersionGate() != 1) {

@@ -9,9 +9,27 @@
 #include <cstring>
 
 char SettingsFilePath[MAX_PATH];
+char GivenSettingsFile[MAX_PATH];
 static char ModulePath[MAX_PATH];
+static char ProgramFolder[MAX_PATH];
+
+int PlaceSettingsFileBeside(const char* programPath) {
+    SettingsFilePath[0] = '\0';
+    if (FormatPath(ProgramFolder, "%s", programPath) != 1) {
+        return 0;
+    }
+    char* lastSlash = strrchr(ProgramFolder, '\\');
+    if (lastSlash == NULL) {
+        return 0;
+    }
+    *lastSlash = '\0';
+    return FormatPath(SettingsFilePath, "%s\\%s", ProgramFolder, SETTINGS_FILE_NAME);
+}
 
 int FormSettingsFilePath() {
+    if (GivenSettingsFile[0] != '\0') {
+        return FormatPath(SettingsFilePath, "%s", GivenSettingsFile);
+    }
     SettingsFilePath[0] = '\0';
     DWORD length = GetModuleFileNameA(NULL, ModulePath, MAX_PATH);
     // A full buffer means the path was cut, and on Windows XP also left unterminated.
@@ -19,12 +37,7 @@ int FormSettingsFilePath() {
         return 0;
     }
     ModulePath[length] = '\0';
-    char* lastSlash = strrchr(ModulePath, '\\');
-    if (lastSlash == NULL) {
-        return 0;
-    }
-    *lastSlash = '\0';
-    return FormatPath(SettingsFilePath, "%s\\%s", ModulePath, SETTINGS_FILE_NAME);
+    return PlaceSettingsFileBeside(ModulePath);
 }
 
 DWORD ReadSettingText(const char* section, const char* key, char* buffer, DWORD size) {
@@ -52,9 +65,13 @@ int ReadDeviceIdentity() {
     return 1;
 }
 
+void FormNumberedKey(int number, char* key) {
+    snprintf(key, 16, "Value%d", number);
+}
+
 DWORD ReadNumberedEntry(const char* section, int number, char* buffer, DWORD size) {
     char key[16];
-    snprintf(key, sizeof key, "Value%d", number);
+    FormNumberedKey(number, key);
     return ReadSettingText(section, key, buffer, size);
 }
 

@@ -59,6 +59,7 @@ void Reset() {
     ResetRegistry();
     ResetDevices();
     ResetWindows();
+    ResetFiles();
 }
 
 void SetVersion(DWORD major, DWORD minor) {

@@ -103,6 +103,9 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 BOOL CloseHandle(HANDLE handle) {
+    if (standin::CloseFileHandle(handle)) {
+        return TRUE;
+    }
     auto it = handles.find(handle);
     if (it == handles.end()) {
         SetLastError(ERROR_INVALID_HANDLE);

@@ -1,4 +1,5 @@
-// Private-profile (INI) reading: GetPrivateProfileStringA and GetPrivateProfileIntA.
+// Private-profile (INI) reading: GetPrivateProfileStringA (a value, or the key names of a
+// section) and GetPrivateProfileIntA.
 //
 // The file is read afresh on every call and follows the platform reader's rules:
 //  - lines end at CR or LF; blanks around lines, names and values are dropped;
@@ -21,6 +22,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -85,12 +87,13 @@ bool ReadProfile(LPCSTR file, std::string* text) {
     return true;
 }
 
-bool FindValue(std::string_view text, std::string_view section, std::string_view key,
-               std::string_view* value) {
+// The non-empty lines of the first section of that name, trimmed; empty when there is none.
+std::vector<std::string_view> SectionLines(std::string_view text, std::string_view section) {
     const std::string_view utf8Mark = "\xEF\xBB\xBF";
     if (text.substr(0, utf8Mark.size()) == utf8Mark) {
         text.remove_prefix(utf8Mark.size());
     }
+    std::vector<std::string_view> lines;
     bool inSection = false;
     size_t next = 0;
     while (next < text.size()) {
@@ -107,19 +110,31 @@ bool FindValue(std::string_view text, std::string_view section, std::string_view
             const size_t close = line.rfind(']');
             if (close != std::string_view::npos) {
                 if (inSection) {
-                    return false; // later sections of the same name are not searched
+                    break; // later sections of the same name are not searched
                 }
                 inSection = SameName(UpToNul(Trimmed(line.substr(1, close - 1))), section);
                 continue;
             }
         }
-        if (!inSection) {
+        if (inSection) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+// The name of a line, the text before its '=' (the whole line without one).
+std::string_view LineName(std::string_view line) {
+    return UpToNul(Trimmed(line.substr(0, line.find('='))));
+}
+
+bool FindValue(std::string_view text, std::string_view section, std::string_view key,
+               std::string_view* value) {
+    for (const std::string_view line : SectionLines(text, section)) {
+        if (!SameName(LineName(line), key)) {
             continue;
         }
         const size_t equals = line.find('=');
-        if (!SameName(UpToNul(Trimmed(line.substr(0, equals))), key)) {
-            continue;
-        }
         if (equals == std::string_view::npos) {
             return false;
         }
@@ -127,6 +142,32 @@ bool FindValue(std::string_view text, std::string_view section, std::string_view
         return true;
     }
     return false;
+}
+
+// The section's key names, each terminated, and a final terminator: every line with an
+// '=' in file order, duplicates included, but no comment line. A list that does not fit
+// is cut, still ends in two terminators, and gives size - 2, as the platform does.
+DWORD CopyKeyNames(std::string_view text, std::string_view section, LPSTR buffer, DWORD size) {
+    std::string list;
+    for (const std::string_view line : SectionLines(text, section)) {
+        if (line.find('=') != std::string_view::npos && line.front() != ';') {
+            list.append(LineName(line));
+            list.push_back('\0');
+        }
+    }
+    if (list.size() + 1 <= size) {
+        std::memcpy(buffer, list.data(), list.size());
+        buffer[list.size()] = '\0';
+        return static_cast<DWORD>(list.size());
+    }
+    if (size < 2) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    std::memcpy(buffer, list.data(), size - 2);
+    buffer[size - 2] = '\0';
+    buffer[size - 1] = '\0';
+    return size - 2;
 }
 
 DWORD CopyCut(std::string_view text, LPSTR buffer, DWORD size) {
@@ -200,13 +241,20 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPST
     if (buffer == nullptr || size == 0) {
         return 0;
     }
-    if (section == nullptr || key == nullptr) {
-        // Listing the sections or keys is not needed: an empty list.
+    if (section == nullptr) {
+        // Listing the sections is not needed: an empty list.
         buffer[0] = '\0';
         if (size > 1) {
             buffer[1] = '\0';
         }
         return 0;
+    }
+    if (key == nullptr) {
+        std::string text;
+        if (!ReadProfile(file, &text)) {
+            text.clear();
+        }
+        return CopyKeyNames(text, Trimmed(section), buffer, size);
     }
     // Trailing spaces of the default go, but its first character stays even if a space.
     std::string_view defaultText = fallback != nullptr ? fallback : "";
@@ -225,6 +273,9 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPST
 }
 
 UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT fallback, LPCSTR file) {
+    if (key == nullptr) {
+        return static_cast<UINT>(fallback);
+    }
     char text[30]; // the platform also converts no more than the first 29 characters
     if (GetPrivateProfileStringA(section, key, "", text, sizeof text, file) == 0) {
         return static_cast<UINT>(fallback);

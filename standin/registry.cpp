@@ -4,6 +4,7 @@
 #include "standin.h"
 #include "standin_internal.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <utility>
@@ -32,6 +33,7 @@ std::map<HKEY, Key*> openKeys;
 std::map<std::string, Refusal> refusals;         // by upper-cased normalised path
 std::map<std::string, LSTATUS> valueSetFailures; // by upper-cased value name
 standin::RegistryCounts counts;
+std::vector<REGSAM> openAccesses;
 uintptr_t nextKeyHandle;
 
 // The path's names without empty parts: "A\\\\B\\" names the same key as "A\\B".
@@ -116,6 +118,7 @@ void ResetRegistry() {
     refusals.clear();
     valueSetFailures.clear();
     counts = RegistryCounts{};
+    openAccesses.clear();
     nextKeyHandle = 0x2000;
 }
 
@@ -178,6 +181,10 @@ int OpenKeys() {
     return static_cast<int>(openKeys.size());
 }
 
+std::vector<REGSAM> OpenAccesses() {
+    return openAccesses;
+}
+
 } // namespace standin
 
 LSTATUS RegOpenKeyExA(HKEY rootKey, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result) {
@@ -197,6 +204,7 @@ LSTATUS RegOpenKeyExA(HKEY rootKey, LPCSTR subKey, DWORD options, REGSAM access,
     }
     *result = NewKeyHandle(key);
     ++counts.opens;
+    openAccesses.push_back(access);
     return ERROR_SUCCESS;
 }
 
@@ -246,6 +254,40 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const 
     }
     value.type = type;
     value.data.assign(data, data + size);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                         LPDWORD size) {
+    (void)reserved;
+    auto open = openKeys.find(key);
+    if (open == openKeys.end()) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (data != nullptr && size == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    auto found = open->second->values.find(standin::UpperCased(name != nullptr ? name : ""));
+    if (found == open->second->values.end()) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    const Value& value = found->second;
+    const DWORD length = static_cast<DWORD>(value.data.size());
+    if (type != nullptr) {
+        *type = value.type;
+    }
+    if (size == nullptr) {
+        return ERROR_SUCCESS;
+    }
+    const DWORD given = *size;
+    *size = length;
+    if (data == nullptr) {
+        return ERROR_SUCCESS;
+    }
+    if (given < length) {
+        return ERROR_MORE_DATA;
+    }
+    std::copy(value.data.begin(), value.data.end(), data);
     return ERROR_SUCCESS;
 }
 

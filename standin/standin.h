@@ -32,6 +32,14 @@ bool HostPathOf(const std::string& windowsPath, std::string* hostPath);
 // The system directory GetSystemDirectoryA reports; an empty text makes it fail.
 void SetSystemDirectory(const std::string& windowsPath);
 
+// ---- Files (mapped folders only) ----------------------------------------
+// The folder GetFullPathNameA puts before a relative path.
+void SetCurrentFolder(const std::string& windowsFolder);
+// CreateFileA of this Windows path fails with the given error, as for a file that another
+// process holds without sharing.
+void FailFileOpen(const std::string& windowsPath, DWORD error);
+int OpenFileHandles();
+
 // Local heap: the n-th LocalAlloc from now fails (1 = the next one; 0 = none fail).
 void FailAllocation(int n);
 int LiveAllocations();
@@ -94,6 +102,8 @@ struct RegistryCounts {
 };
 RegistryCounts RegistryCalls();
 int OpenKeys();
+// The access asked for by every successful RegOpenKeyExA, in order.
+std::vector<REGSAM> OpenAccesses();
 
 // ---- Devices of the imaging class --------------------------------------
 struct Device {

@@ -11,5 +11,8 @@ void ResetProfile();
 void ResetRegistry();
 void ResetDevices();
 void ResetWindows();
+void ResetFiles();
+// CloseHandle of a file handle from CreateFileA; false when it is not one.
+bool CloseFileHandle(HANDLE handle);
 
 } // namespace standin

@@ -26,6 +26,7 @@ typedef void* LPVOID;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
 typedef BYTE* PBYTE;
+typedef BYTE* LPBYTE;
 typedef const BYTE* LPCBYTE;
 typedef DWORD* PDWORD;
 typedef DWORD* LPDWORD;
@@ -56,11 +57,14 @@ typedef WORD ATOM;
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_ACCESS_DENIED 5L
+#define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_DATA 13L
+#define ERROR_SHARING_VIOLATION 32L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_INVALID_USER_BUFFER 1784L
 
@@ -71,6 +75,7 @@ typedef WORD ATOM;
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 #define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)0x80000002u)
 
+#define KEY_READ 0x20019u
 #define KEY_WRITE 0x20006u
 #define REG_OPTION_NON_VOLATILE 0x00000000u
 #define REG_NONE 0u
@@ -80,6 +85,14 @@ typedef WORD ATOM;
 #define REG_MULTI_SZ 7u
 
 #define LPTR 0x0040u
+
+#define GENERIC_READ 0x80000000u
+#define FILE_SHARE_READ 0x00000001u
+#define FILE_SHARE_WRITE 0x00000002u
+#define OPEN_EXISTING 3u
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
 
 #define VER_PLATFORM_WIN32_NT 2u
 
@@ -209,6 +222,10 @@ BOOL CreateProcessA(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES
                     LPSTARTUPINFOA startupInfo, LPPROCESS_INFORMATION processInformation);
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL CloseHandle(HANDLE handle);
+DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart);
+DWORD GetFileAttributesA(LPCSTR path);
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES attributes,
+                   DWORD disposition, DWORD flags, HANDLE templateFile);
 
 // Registry services
 LSTATUS RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
@@ -217,6 +234,8 @@ LSTATUS RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR keyClass
                         LPDWORD disposition);
 LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
                        DWORD size);
+LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                         LPDWORD size);
 LSTATUS RegCloseKey(HKEY key);
 
 // Device installation services

@@ -216,16 +216,30 @@ TEST_F(ProfileReaderTest, ReadsTheFileAsItIsAtEachCall) {
     EXPECT_EQ(ReadText("Cam", "Model", "none").text, "B");
 }
 
-TEST_F(ProfileReaderTest, ListingModesAndNullBufferReturnNothing) {
+TEST_F(ProfileReaderTest, SectionListingAndNullBufferReturnNothing) {
     Write("[Cam]\nModel=X100\n");
     char buffer[8] = "xxxxxxx";
     EXPECT_EQ(GetPrivateProfileStringA(nullptr, "Model", "none", buffer, 8, kIni), 0u);
     EXPECT_EQ(std::string(buffer, 2), std::string(2, '\0'));
-    std::memcpy(buffer, "xxxxxxx", 8);
-    EXPECT_EQ(GetPrivateProfileStringA("Cam", nullptr, "none", buffer, 8, kIni), 0u);
-    EXPECT_EQ(std::string(buffer, 2), std::string(2, '\0'));
     EXPECT_EQ(GetPrivateProfileStringA("Cam", "Model", "none", nullptr, 8, kIni), 0u);
     EXPECT_EQ(GetPrivateProfileIntA("Cam", nullptr, 7, kIni), 7u);
+}
+
+// Key names of a section: lines with '=' in file order, duplicates kept, comments left out;
+// a list that does not fit is cut and still ends in two terminators.
+TEST_F(ProfileReaderTest, KeyNamesOfASection) {
+    Write("[Cam]\nValue1=A,1\n;Value9=x\nValue2\n Value3 = B,2\nvalue1=C,3\n[Other]\nX=1\n"
+          "[Cam]\nValue7=D,4\n");
+    char buffer[64];
+    std::memset(buffer, 'x', sizeof buffer);
+    const std::string all("Value1\0Value3\0value1\0\0", 22);
+    EXPECT_EQ(GetPrivateProfileStringA("cam", nullptr, "", buffer, sizeof buffer, kIni), 21u);
+    EXPECT_EQ(std::string(buffer, 22), all);
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(GetPrivateProfileStringA("Cam", nullptr, "", buffer, 12, kIni), 10u);
+    EXPECT_EQ(std::string(buffer, 13), std::string("Value1\0Val\0\0x", 13));
+    EXPECT_EQ(GetPrivateProfileStringA("None", nullptr, "", buffer, sizeof buffer, kIni), 0u);
+    EXPECT_EQ(buffer[0], '\0');
 }
 
 TEST_F(ProfileReaderTest, ArbitraryBytesStayWithinTheBuffer) {
