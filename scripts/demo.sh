@@ -20,7 +20,8 @@ else
 fi
 echo "Building Pravenit.exe ..."
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" --target Pravenit net_recorder desktop_keeper >/dev/null
+cmake --build --preset "$preset" --target Pravenit PravenitCheck net_recorder desktop_keeper \
+    >/dev/null
 build=build/$preset
 
 # The same throwaway machine the Wine tests use, in a folder of its own.
@@ -52,7 +53,8 @@ done
 windows reg add 'HKCU\Software\Wine\DllOverrides' /v net.exe /d native /f >/dev/null
 
 mkdir -p "$drive_c/Program Files/Pravenit"
-cp "$build/Pravenit.exe" examples/InfoSetting.ini "$drive_c/Program Files/Pravenit/"
+cp "$build/Pravenit.exe" "$build/PravenitCheck.exe" examples/InfoSetting.ini \
+    "$drive_c/Program Files/Pravenit/"
 
 echo
 echo "Imaging devices:"
@@ -61,6 +63,17 @@ for device in "${devices[@]}"; do
     printf '  %-16s %-32s driver %s\\%s\n' "$description" "${ids%%\\0*}" "$class" "$driver"
 done
 echo "Settings: examples/InfoSetting.ini with" $(grep -E '^(VID|PID|RESET)=' examples/InfoSetting.ini)
+
+# The check, from a console as a deployer runs it: what Pravenit will do here.
+check() {
+    local status=0
+    echo "PravenitCheck.exe $1:"
+    windows cmd /c 'C:\Program Files\Pravenit\PravenitCheck.exe' | tr -d '\r' | sed 's/^/| /' ||
+        status=$?
+    echo "(exit code $status)"
+}
+check "before the run"
+echo
 
 started=$(date +%s%N)
 status=0
@@ -117,3 +130,6 @@ if [ -s "$log" ]; then
 else
     echo "      none"
 fi
+
+echo
+check "after the run"
