@@ -512,18 +512,29 @@ static void FindOverwrites(const char* section) {
 
 // The warnings about one entry's text.
 static void WarnAboutEntry(const char* section, const CHECK_ENTRY* entry) {
+    // An entry the 260-byte read filled may be longer in the file.
+    DWORD length = 0;
     if (strlen(entry->Text) == MAX_PATH - 1) {
-        DWORD length = ReadNumberedEntry(section, entry->Number, LongText, sizeof LongText);
-        if (length > MAX_PATH - 1) {
-            Warn("[%s] Value%d: the entry has %lu characters; Pravenit reads only the first 259",
-                 section, entry->Number, (unsigned long)length);
-        }
+        length = ReadNumberedEntry(section, entry->Number, LongText, sizeof LongText);
     }
+    int cut = length > MAX_PATH - 1 ? 1 : 0;
+    const char* more = length >= sizeof LongText - 1 ? " or more" : "";
     const char* lastComma = strrchr(entry->Text, ',');
+    if (lastComma == NULL && cut == 1) {
+        Warn("[%s] Value%d: the entry has %lu%s characters; Pravenit reads only the first 259, "
+             "which hold no comma: the name is too long to be split, and Pravenit skips it",
+             section, entry->Number, (unsigned long)length, more);
+        return;
+    }
     if (lastComma == NULL) {
         Warn("[%s] Value%d: \"%s\" has no comma: Pravenit skips it", section, entry->Number,
              Shown(entry->Text));
         return;
+    }
+    if (cut == 1) {
+        Warn("[%s] Value%d: the entry has %lu%s characters; Pravenit reads only the first 259 "
+             "and splits those",
+             section, entry->Number, (unsigned long)length, more);
     }
     if (entry->Split != 1) {
         Warn("[%s] Value%d: the value name is too long to be split: Pravenit skips it", section,
