@@ -1,5 +1,6 @@
 // The Wine bench's test program. It runs under Wine and is given the built program:
-//   pravenit_wine_tests.exe --pravenit=<path of Pravenit.exe> [--expect-machine=i386]
+//   pravenit_wine_tests.exe --pravenit=<path of Pravenit.exe>
+//                           [--check=<path of PravenitCheck.exe>] [--expect-machine=i386]
 //                           [GoogleTest flags]
 // The program is expected to be of this test program's own machine unless
 // --expect-machine says otherwise: a 64-bit test program reads the shipped i686 file.
@@ -23,6 +24,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (const char* program = FlagValue(argv[i], "--pravenit=")) {
             winetest::BuiltProgram = winetest::WindowsPath(program);
+        } else if (const char* check = FlagValue(argv[i], "--check=")) {
+            winetest::BuiltCheck = winetest::WindowsPath(check);
         } else if (const char* machine = FlagValue(argv[i], "--expect-machine=")) {
             if (std::strcmp(machine, "i386") != 0) {
                 std::fprintf(stderr, "unknown machine %s\n", machine);

@@ -56,20 +56,6 @@ void PrintTo(const LocationRow& row, std::ostream* out) {
     *out << row.name;
 }
 
-// A folder of C: whose full path has the given length.
-std::string FolderOfLength(size_t length) {
-    std::string folder = "C:\\Pravenit Long Folder";
-    while (folder.size() < length) {
-        const size_t remaining = length - folder.size() - 1; // after the backslash
-        size_t part = std::min<size_t>(remaining, 100);
-        if (remaining - part == 1) {
-            --part; // leave room for a backslash and one more character
-        }
-        folder += "\\" + std::string(part, 'd');
-    }
-    return folder;
-}
-
 class ProgramLocation : public winetest::WineMachine,
                         public ::testing::WithParamInterface<LocationRow> {};
 
@@ -78,7 +64,7 @@ TEST_P(ProgramLocation, SettingsFileAndModulePathFit) {
     const Scenario scenario = CameraRun(
         row.name, BothSections, row.runs ? BothSectionsWritten() : std::vector<ScenarioValue>{},
         row.runs ? RestartCommands : std::vector<std::string>{});
-    PlaceProgram(FolderOfLength(row.folderLength), row.fileName);
+    PlaceProgram(winetest::FolderOfLength(row.folderLength), row.fileName);
     BuildMachine(scenario);
     const winetest::Outcome outcome = Start();
     winetest::ExpectQuietRun(outcome);

@@ -12,6 +12,7 @@
 namespace winetest {
 
 std::string BuiltProgram;
+std::string BuiltCheck;
 #if defined(_WIN64)
 WORD ProgramMachine = IMAGE_FILE_MACHINE_AMD64;
 #else
@@ -27,6 +28,7 @@ const char* const ProgramFolderPath = "C:\\Program Files\\Pravenit Bench";
 const char* const CurrentFolderPath = "C:\\Bench Current Folder\\";
 const char* const DevicesKey = "SYSTEM\\CurrentControlSet\\Enum\\PRAVENITBENCH";
 const char* const AppDefaultsKey = "Software\\Wine\\AppDefaults\\";
+const char* const CheckReport = "C:\\check-report.txt";
 const DWORD RunTimeout = 30000;
 const DWORD NetCommandTimeout = 30000;
 
@@ -324,9 +326,23 @@ std::string WhyWineCannotBuild(const Scenario& scenario) {
     return "";
 }
 
+void WineMachine::PlaceCheck(const std::string& fileName) {
+    ASSERT_FALSE(BuiltCheck.empty()) << "no --check=<path of PravenitCheck.exe>";
+    ASSERT_TRUE(checkFile_.empty()) << "the check is already placed";
+    if (programFile_.empty()) {
+        PlaceProgram(ProgramFolderPath, "Pravenit.exe");
+    }
+    checkName_ = fileName;
+    checkFile_ = programFolder_ + fileName;
+    CopyIn(BuiltCheck, checkFile_);
+}
+
 void WineMachine::BuildMachine(const Scenario& scenario) {
     if (programFile_.empty()) {
         PlaceProgram(ProgramFolderPath, "Pravenit.exe");
+    }
+    if (checkFile_.empty() && !BuiltCheck.empty()) {
+        PlaceCheck("PravenitCheck.exe");
     }
     for (const std::string& key : WatchedKeys(scenario)) {
         Claim(HKEY_LOCAL_MACHINE, key); // the program may create it
@@ -344,12 +360,17 @@ void WineMachine::BuildMachine(const Scenario& scenario) {
 void WineMachine::SetVersion(uint32_t major, uint32_t minor) {
     const WineVersion* version = FindWineVersion(major, minor);
     ASSERT_NE(version, nullptr);
-    HKEY key = CreateKey(HKEY_CURRENT_USER, AppDefaultsKey + programName_);
-    EXPECT_EQ(RegSetValueExA(key, "Version", 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(version->name),
-                             static_cast<DWORD>(std::strlen(version->name) + 1)),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
+    for (const std::string& name : {programName_, checkName_}) {
+        if (name.empty()) {
+            continue;
+        }
+        HKEY key = CreateKey(HKEY_CURRENT_USER, AppDefaultsKey + name);
+        EXPECT_EQ(RegSetValueExA(key, "Version", 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(version->name),
+                                 static_cast<DWORD>(std::strlen(version->name) + 1)),
+                  ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
 }
 
 void WineMachine::AddDevices(const std::vector<ScenarioDevice>& devices) {
@@ -363,6 +384,9 @@ void WineMachine::AddDevices(const std::vector<ScenarioDevice>& devices) {
                       ERROR_SUCCESS);
         };
         setText("ClassGUID", REG_SZ, std::string(IMAGE_CLASS) + '\0');
+        // Wine's device list writes the class name on first sight; set it as Windows would
+        // have, so that listing the devices changes nothing.
+        setText("Class", REG_SZ, std::string("Image") + '\0');
         setText("Driver", REG_SZ, device.driver + '\0');
         if (device.hasHardwareIds) {
             std::string list;
@@ -479,6 +503,107 @@ Outcome WineMachine::Start(const Launch& launch) {
     return outcome;
 }
 
+CheckOutcome WineMachine::RunCheck(const std::vector<std::string>& arguments) {
+    CheckOutcome outcome;
+    if (checkFile_.empty()) {
+        ADD_FAILURE() << "no check placed";
+        return outcome;
+    }
+    DeleteFileA(CheckReport);
+    DeleteFileA(NetLog); // what the program started before is not the check's
+    // cmd /c takes off the outer pair of quotes and runs the rest as typed.
+    std::string commandLine = "cmd.exe /c \"\"" + checkFile_ + "\"";
+    for (const std::string& argument : arguments) {
+        commandLine += " \"" + argument + "\"";
+    }
+    commandLine += " >\"" + std::string(CheckReport) + "\"\"";
+    char system[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+    const std::string shell = std::string(system, length) + "\\cmd.exe";
+    STARTUPINFOA startup;
+    std::memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    std::memset(&process, 0, sizeof process);
+    // Started in C:\, not the bench's current folder: the console host Wine gives it may
+    // outlive it for a moment, and would keep that folder from being removed.
+    if (!CreateProcessA(shell.c_str(), &commandLine[0], NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL,
+                        "C:\\", &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << commandLine << ": error " << GetLastError();
+        return outcome;
+    }
+    outcome.finished = WaitForSingleObject(process.hProcess, RunTimeout) == WAIT_OBJECT_0;
+    if (!outcome.finished) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    GetExitCodeProcess(process.hProcess, &outcome.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    WaitForNetCommands();
+    outcome.records = ReadNetLog();
+    std::ifstream report(CheckReport, std::ios::binary);
+    std::stringstream content;
+    content << report.rdbuf();
+    report.close();
+    outcome.report = content.str();
+    DeleteFileA(CheckReport);
+    return outcome;
+}
+
+std::string FolderOfLength(size_t length) {
+    std::string folder = "C:\\Pravenit Long Folder";
+    while (folder.size() < length) {
+        const size_t remaining = length - folder.size() - 1; // after the backslash
+        size_t part = std::min<size_t>(remaining, 100);
+        if (remaining - part == 1) {
+            --part; // leave room for a backslash and one more character
+        }
+        folder += "\\" + std::string(part, 'd');
+    }
+    return folder;
+}
+
+std::multiset<std::string> ValuesOfKeys(const std::vector<std::string>& keys) {
+    std::multiset<std::string> values;
+    for (const std::string& key : keys) {
+        for (const std::string& line : KeyValues(key)) {
+            values.insert(line);
+        }
+    }
+    return values;
+}
+
+std::vector<std::string> RegistryTree(const std::string& key) {
+    std::vector<std::string> tree;
+    if (!KeyExists(HKEY_LOCAL_MACHINE, key)) {
+        return tree;
+    }
+    tree.push_back("key " + FoldedName(key));
+    for (const std::string& line : KeyValues(key)) {
+        tree.push_back(line);
+    }
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+        return tree;
+    }
+    std::vector<std::string> children;
+    char name[256];
+    DWORD nameLength = sizeof name;
+    while (RegEnumKeyExA(handle, static_cast<DWORD>(children.size()), name, &nameLength, NULL, NULL,
+                         NULL, NULL) == ERROR_SUCCESS) {
+        children.emplace_back(name, nameLength);
+        nameLength = sizeof name;
+    }
+    RegCloseKey(handle);
+    for (const std::string& child : children) {
+        for (const std::string& line : RegistryTree(key + "\\" + child)) {
+            tree.push_back(line);
+        }
+    }
+    return tree;
+}
+
 void ExpectQuietRun(const Outcome& outcome) {
     EXPECT_TRUE(outcome.finished) << "the program did not end within " << RunTimeout << " ms";
     EXPECT_EQ(outcome.exitCode, 0u);
@@ -511,13 +636,7 @@ void ExpectNetCommands(const Outcome& outcome, const std::vector<std::string>& c
 }
 
 void ExpectRegistry(const Scenario& scenario) {
-    std::multiset<std::string> actual;
-    for (const std::string& key : WatchedKeys(scenario)) {
-        for (const std::string& line : KeyValues(key)) {
-            actual.insert(line);
-        }
-    }
-    EXPECT_EQ(actual, ExpectedValueLines(scenario));
+    EXPECT_EQ(ValuesOfKeys(WatchedKeys(scenario)), ExpectedValueLines(scenario));
 
     // A key that had nothing to hold was neither created nor left behind.
     for (const std::string& key : WatchedKeys(scenario)) {

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,14 +18,25 @@
 
 namespace winetest {
 
-// The built Pravenit.exe, as Wine names it; set from the command line.
+// The built Pravenit.exe and PravenitCheck.exe, as Wine names them; set from the command
+// line (the check may be absent).
 extern std::string BuiltProgram;
+extern std::string BuiltCheck;
 // The machine its image header must name (IMAGE_FILE_MACHINE_*): this test program's own
 // unless the command line says otherwise.
 extern WORD ProgramMachine;
 
 // A Linux path as Wine's drive Z: shows it; other paths are returned unchanged.
 std::string WindowsPath(const std::string& path);
+
+// A folder of C: whose full path has the given length.
+std::string FolderOfLength(size_t length);
+
+// Every key below the key of HKEY_LOCAL_MACHINE, and every value as a DescribeValue line.
+std::vector<std::string> RegistryTree(const std::string& key);
+
+// Every value of these keys of HKEY_LOCAL_MACHINE as DescribeValue lines.
+std::multiset<std::string> ValuesOfKeys(const std::vector<std::string>& keys);
 
 // One line of the recording net command's log.
 struct NetRecord {
@@ -42,6 +54,14 @@ struct Launch {
     DWORD startupFlags = 0;
     WORD show = 0;
     bool recordingNet = true; // false: Wine's own net command runs
+};
+
+// What a run of PravenitCheck.exe from a console gave.
+struct CheckOutcome {
+    bool finished = false;
+    DWORD exitCode = 0;
+    std::string report;
+    std::vector<struct NetRecord> records; // the net commands started meanwhile
 };
 
 struct Outcome {
@@ -68,6 +88,22 @@ class WineMachine : public ::testing::Test {
 
     Outcome Start(const Launch& launch = Launch());
 
+    // Puts PravenitCheck.exe into the program's folder under the given name; without it,
+    // BuildMachine puts it there as PravenitCheck.exe. The machine reports the same
+    // Windows version to it as to the program.
+    void PlaceCheck(const std::string& fileName);
+
+    // Runs the check as a deployer would, from a console: cmd /c with its arguments, its
+    // report caught in a file.
+    CheckOutcome RunCheck(const std::vector<std::string>& arguments);
+
+    // The program's folder, with a trailing backslash.
+    const std::string& ProgramFolder() const {
+        return programFolder_;
+    }
+    void CreateFolder(const std::string& folder);
+    void PutFile(const std::string& path, const std::string& content);
+
     // Where the program looks for its settings file.
     std::string SettingsFile() const {
         return programFolder_ + "InfoSetting.ini";
@@ -79,8 +115,6 @@ class WineMachine : public ::testing::Test {
     void SetValue(const ScenarioValue& value);
     void Claim(HKEY root, const std::string& key);
     HKEY CreateKey(HKEY root, const std::string& key);
-    void CreateFolder(const std::string& folder);
-    void PutFile(const std::string& path, const std::string& content);
     void CopyIn(const std::string& from, const std::string& to);
 
     struct ClaimedKey {
@@ -93,6 +127,8 @@ class WineMachine : public ::testing::Test {
     std::string programFolder_; // with a trailing backslash
     std::string programName_;
     std::string programFile_;
+    std::string checkName_;
+    std::string checkFile_;
 };
 
 // Why a scenario cannot be built in Wine, or empty if it can.
