@@ -19,7 +19,6 @@ std::string modulePath;
 std::string systemDirectory;
 std::vector<std::pair<std::string, std::string>> folders; // Windows folder, host folder
 int allocationsUntilFailure;
-int allocationCount;
 std::set<void*> liveBlocks;
 
 } // namespace
@@ -45,7 +44,6 @@ void ResetKernel() {
     systemDirectory = "C:\\WINDOWS\\system32";
     folders.clear();
     allocationsUntilFailure = 0;
-    allocationCount = 0;
     for (void* block : liveBlocks) {
         std::free(block);
     }
@@ -114,10 +112,6 @@ int LiveAllocations() {
     return static_cast<int>(liveBlocks.size());
 }
 
-int AllocationCount() {
-    return allocationCount;
-}
-
 } // namespace standin
 
 DWORD GetLastError() {
@@ -177,7 +171,6 @@ UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
 }
 
 HLOCAL LocalAlloc(UINT flags, SIZE_T bytes) {
-    ++allocationCount;
     if (allocationsUntilFailure > 0 && --allocationsUntilFailure == 0) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;

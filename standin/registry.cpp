@@ -221,7 +221,7 @@ LSTATUS RegCreateKeyExA(HKEY rootKey, LPCSTR subKey, DWORD reserved, LPSTR keyCl
     const bool existed = FindKey(parts, false) != nullptr;
     *result = NewKeyHandle(FindKey(parts, true));
     if (disposition != nullptr) {
-        *disposition = existed ? 2u : 1u; // REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY
+        *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
     }
     ++counts.creates;
     return ERROR_SUCCESS;
@@ -230,7 +230,6 @@ LSTATUS RegCreateKeyExA(HKEY rootKey, LPCSTR subKey, DWORD reserved, LPSTR keyCl
 LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
                        DWORD size) {
     (void)reserved;
-    ++counts.sets;
     auto open = openKeys.find(key);
     if (open == openKeys.end()) {
         return ERROR_INVALID_HANDLE;

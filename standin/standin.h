@@ -12,7 +12,8 @@ namespace standin {
 
 // Puts every part of the stand-in back to a fresh machine: Windows 5.1, the
 // program at C:\Program Files\Pravenit\Pravenit.exe with no folder mapped, an
-// empty registry, no devices, no processes, no injected failures.
+// empty registry, no devices, no processes, no windows, no injected failures, and
+// every kind of handle numbered from its start again.
 void Reset();
 
 // Windows' folding of key, value, section and path names: a to z become A to Z.
@@ -35,7 +36,6 @@ void SetSystemDirectory(const std::string& windowsPath);
 // Local heap: the n-th LocalAlloc from now fails (1 = the next one; 0 = none fail).
 void FailAllocation(int n);
 int LiveAllocations();
-int AllocationCount();
 
 // ---- Settings files ---------------------------------------------------
 // From the n-th private-profile read from now on (1 = the next; 0 = none), the file
@@ -90,7 +90,6 @@ struct RegistryCounts {
     int opens;   // successful RegOpenKeyExA
     int creates; // successful RegCreateKeyExA
     int closes;  // successful RegCloseKey
-    int sets;    // RegSetValueExA calls
 };
 RegistryCounts RegistryCalls();
 int OpenKeys();
