@@ -18,7 +18,7 @@ bool versionQueryFails;
 std::string modulePath;
 std::string systemDirectory;
 std::vector<std::pair<std::string, std::string>> folders; // Windows folder, host folder
-int allocationsUntilFailure;
+std::set<SIZE_T> failingSizes;
 std::set<void*> liveBlocks;
 
 } // namespace
@@ -43,7 +43,7 @@ void ResetKernel() {
     modulePath = "C:\\Program Files\\Pravenit\\Pravenit.exe";
     systemDirectory = "C:\\WINDOWS\\system32";
     folders.clear();
-    allocationsUntilFailure = 0;
+    failingSizes.clear();
     for (void* block : liveBlocks) {
         std::free(block);
     }
@@ -104,8 +104,8 @@ void SetSystemDirectory(const std::string& windowsPath) {
     systemDirectory = windowsPath;
 }
 
-void FailAllocation(int n) {
-    allocationsUntilFailure = n;
+void FailAllocationsOf(SIZE_T bytes) {
+    failingSizes.insert(bytes);
 }
 
 int LiveAllocations() {
@@ -171,7 +171,7 @@ UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
 }
 
 HLOCAL LocalAlloc(UINT flags, SIZE_T bytes) {
-    if (allocationsUntilFailure > 0 && --allocationsUntilFailure == 0) {
+    if (failingSizes.count(bytes) != 0) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }

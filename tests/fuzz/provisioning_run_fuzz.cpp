@@ -150,8 +150,17 @@ DWORD ErrorCode(FuzzedDataProvider& in) {
     return OneIn(in, 6) ? in.ConsumeIntegral<DWORD>() : Pick(in, codes);
 }
 
-standin::Device MakeDevice(FuzzedDataProvider& in) {
+// A device and the read failures injected into it.
+struct FuzzDevice {
     standin::Device device;
+    DWORD hardwareIdError = 0; // 0: its hardware-ID reads do not fail
+    standin::FailingReads hardwareIdFailingReads = standin::FailingReads::Every;
+    DWORD driverError = 0; // 0: its driver key name reads do not fail
+};
+
+FuzzDevice MakeDevice(FuzzedDataProvider& in) {
+    FuzzDevice made;
+    standin::Device& device = made.device;
     device.present = !OneIn(in, 5);
     device.hasHardwareIds = !OneIn(in, 6);
     device.hardwareIds = HardwareIds(in);
@@ -159,16 +168,81 @@ standin::Device MakeDevice(FuzzedDataProvider& in) {
     device.driver = DriverBytes(in);
     if (OneIn(in, 3)) {
         if (OneIn(in, 2)) {
-            device.hardwareIdError = ErrorCode(in);
-            device.hardwareIdErrorFromRead = in.ConsumeIntegralInRange<int>(-1, 5);
+            static const standin::FailingReads reads[] = {standin::FailingReads::Every,
+                                                          standin::FailingReads::IntoBuffer,
+                                                          standin::FailingReads::AfterGiven};
+            made.hardwareIdError = ErrorCode(in);
+            made.hardwareIdFailingReads = Pick(in, reads);
         }
         device.hardwareIdGrowth = in.ConsumeIntegralInRange<int>(0, 20);
         device.hardwareIdSizeStuck = OneIn(in, 4);
         if (OneIn(in, 3)) {
-            device.driverError = ErrorCode(in);
+            made.driverError = ErrorCode(in);
         }
     }
-    return device;
+    return made;
+}
+
+// Adds the device and injects its read failures.
+void AddFuzzDevice(const FuzzDevice& device) {
+    const size_t index = standin::AddDevice(device.device);
+    if (device.hardwareIdError != 0) {
+        standin::FailDeviceProperty(index, SPDRP_HARDWAREID, device.hardwareIdError,
+                                    device.hardwareIdFailingReads);
+    }
+    if (device.driverError != 0) {
+        standin::FailDeviceProperty(index, SPDRP_DRIVER, device.driverError);
+    }
+}
+
+// The size of a block the locator allocates for one of the devices: its hardware-ID list,
+// or its first ID with a terminator; or any small size.
+SIZE_T AllocationSize(FuzzedDataProvider& in, const std::vector<FuzzDevice>& devices) {
+    const int pick = in.ConsumeIntegralInRange<int>(1, 8);
+    if (devices.empty() || OneIn(in, 4)) {
+        return static_cast<SIZE_T>(pick);
+    }
+    const std::string& list =
+        devices[static_cast<size_t>(pick) % devices.size()].device.hardwareIds;
+    return pick % 2 == 0 ? list.size() : strnlen(list.c_str(), list.size()) + 1;
+}
+
+// A failure of the settings file's reads, named by the read it starts at.
+struct ProfileFault {
+    enum { None, File, Read, ReadsFrom } kind = None;
+    const char* section = "";
+    const char* key = "";
+};
+
+const ProfileFault ProfileFaults[] = {
+    {ProfileFault::File},
+    {ProfileFault::ReadsFrom, "Device", "PID"},
+    {ProfileFault::ReadsFrom, "Device", "VID"},
+    {ProfileFault::ReadsFrom, "CLASSSETTINGS", "Value1"},
+    {ProfileFault::ReadsFrom, "CLASSSETTINGS", "Value2"},
+    {ProfileFault::ReadsFrom, "DEFAULTSETTINGS", "Value1"},
+    {ProfileFault::ReadsFrom, "INFO", "RESET"},
+    {ProfileFault::Read, "Device", "VID"},
+    {ProfileFault::Read, "CLASSSETTINGS", "Value1"},
+    {ProfileFault::Read, "CLASSSETTINGS", "Value2"},
+    {ProfileFault::Read, "DEFAULTSETTINGS", "Value1"},
+    {ProfileFault::Read, "INFO", "RESET"},
+};
+
+void InjectProfileFault(const ProfileFault& fault) {
+    switch (fault.kind) {
+    case ProfileFault::File:
+        standin::FailProfileFile(true);
+        break;
+    case ProfileFault::Read:
+        standin::FailProfileRead(fault.section, fault.key);
+        break;
+    case ProfileFault::ReadsFrom:
+        standin::FailProfileReadsFrom(fault.section, fault.key);
+        break;
+    case ProfileFault::None:
+        break;
+    }
 }
 
 // A key path as the registry tells keys apart: names folded, empty parts dropped.
@@ -188,8 +262,9 @@ std::string KeyIdentity(const std::string& path) {
 
 // The driver key name the program reads into its 260-byte buffer (259 bytes offered),
 // and the settings key below it; "" when either cannot be formed.
-std::string SettingsKeyOf(const standin::Device& device) {
-    if (device.driverError != 0 || !device.hasDriver || device.driver.size() > MAX_PATH - 1) {
+std::string SettingsKeyOf(const FuzzDevice& fuzzed) {
+    const standin::Device& device = fuzzed.device;
+    if (fuzzed.driverError != 0 || !device.hasDriver || device.driver.size() > MAX_PATH - 1) {
         return "";
     }
     const std::string name = device.driver.substr(0, device.driver.find('\0'));
@@ -224,7 +299,7 @@ struct Choice {
     std::set<std::string> keys;
 };
 
-Choice ExpectedChoice(const std::vector<standin::Device>& devices, bool allocationFails) {
+Choice ExpectedChoice(const std::vector<FuzzDevice>& devices, bool allocationFails) {
     Choice choice;
     choice.exact = !allocationFails;
     const std::string pid = ProfileText("Device", "PID");
@@ -232,12 +307,12 @@ Choice ExpectedChoice(const std::vector<standin::Device>& devices, bool allocati
     if (pid.empty() || vid.empty()) {
         return choice;
     }
-    for (const standin::Device& device : devices) {
-        if (!device.present) {
+    for (const FuzzDevice& device : devices) {
+        if (!device.device.present) {
             continue;
         }
-        const bool faulty = device.hardwareIdError != 0 || device.hardwareIdSizeStuck;
-        if (!Matches(device, vid, pid)) {
+        const bool faulty = device.hardwareIdError != 0 || device.device.hardwareIdSizeStuck;
+        if (!Matches(device.device, vid, pid)) {
             choice.exact = choice.exact && !faulty;
             continue;
         }
@@ -323,20 +398,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool versionQueryFails = OneIn(in, 16);
     standin::FailVersionQuery(versionQueryFails);
 
-    std::vector<standin::Device> devices;
+    std::vector<FuzzDevice> devices;
     const int deviceCount = in.ConsumeIntegralInRange<int>(0, 4);
     for (int i = 0; i < deviceCount; ++i) {
         devices.push_back(MakeDevice(in));
-        standin::AddDevice(devices.back());
+        AddFuzzDevice(devices.back());
     }
     const bool setOpenFails = OneIn(in, 16);
     standin::FailDeviceSetOpen(setOpenFails);
-    const int failingAllocation = OneIn(in, 4) ? in.ConsumeIntegralInRange<int>(1, 8) : 0;
-    standin::FailAllocation(failingAllocation);
+    const bool allocationFails = OneIn(in, 4);
+    if (allocationFails) {
+        standin::FailAllocationsOf(AllocationSize(in, devices));
+    }
 
     std::vector<std::string> keys = {DEFAULTS_KEY, CAMERA_KEY, "SOFTWARE\\Other",
                                      CLASS_PREFIX IMAGE_CLASS "\\0000"};
-    for (const standin::Device& device : devices) {
+    for (const FuzzDevice& device : devices) {
         if (!SettingsKeyOf(device).empty()) {
             keys.push_back(SettingsKeyOf(device));
         }
@@ -374,19 +451,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    // The settings file may become unreadable from some read on, and a value may refuse
-    // to be set; both take effect after the expectations below have read the file.
-    const int failingProfileRead = OneIn(in, 8) ? in.ConsumeIntegralInRange<int>(1, 12) : 0;
-    const bool profileReadsFail = failingProfileRead > 0;
+    // Reads of the settings file may fail, and a value may refuse to be set; both take
+    // effect after the expectations below have read the file.
+    const bool profileReadsFail = OneIn(in, 8);
+    const ProfileFault profileFault = profileReadsFail ? Pick(in, ProfileFaults) : ProfileFault{};
     static const char* const refusedNames[] = {"Brightness", "contrast", "Exposure", ""};
     const char* refusedName = OneIn(in, 8) ? Pick(in, refusedNames) : nullptr;
 
-    const Choice choice = ExpectedChoice(devices, failingAllocation > 0);
+    const Choice choice = ExpectedChoice(devices, allocationFails);
     const bool gatePasses = !versionQueryFails && major == 5 && minor == 1;
     const bool resetWanted = GetPrivateProfileIntA("INFO", "RESET", 1, SETTINGS_PATH) != 0;
     const Values before = RegistryValues();
     const std::set<std::string> keysBefore = KeyIdentities();
-    standin::FailProfileReads(failingProfileRead);
+    InjectProfileFault(profileFault);
     if (refusedName != nullptr) {
         standin::FailValueSet(refusedName, ERROR_ACCESS_DENIED);
     }

@@ -58,11 +58,14 @@ std::function<void(const std::string&)> ProgramAt(size_t folderLength,
     };
 }
 
-std::function<void(const std::string&)> Devices(std::vector<standin::Device> devices) {
-    return [devices](const std::string&) {
+// The devices, added in order (the first has index 0), then the faults injected into them.
+std::function<void(const std::string&)> Devices(
+    std::vector<standin::Device> devices, std::function<void()> faults = [] {}) {
+    return [devices, faults](const std::string&) {
         for (const standin::Device& device : devices) {
             standin::AddDevice(device);
         }
+        faults();
     };
 }
 
@@ -87,6 +90,9 @@ Scenario WithoutScenarioDevices(Scenario scenario) {
 std::vector<FaultRow> FaultRows() {
     const std::string longDriver(211, 'k'); // the longest name whose key fits 260 bytes
     const std::string tooLongDriver(212, 'k');
+    const std::string longerList =
+        HardwareIdList(std::string(CameraHardwareIds) + "|USB\\Class_0e");
+    const std::string interfaceId = "USB\\VID_2B7E&PID_C0A1&MI_00";
     return {
         {Untouched("VersionQueryFails"),
          [](const std::string&) { standin::FailVersionQuery(true); }},
@@ -100,53 +106,52 @@ std::vector<FaultRow> FaultRows() {
          [](const std::string&) { standin::SetModulePath(""); }},
         // A settings file that cannot be opened reads as an empty one, at any read.
         {Untouched("SettingsFileUnreadable"),
-         [](const std::string&) { standin::FailProfileReads(1); }},
-        // After PID and VID: no entry can be read, and RESET falls back to 1.
+         [](const std::string&) { standin::FailProfileFile(true); }},
+        // Locked after PID and VID: no entry can be read, and RESET falls back to 1.
         {CameraRun("SettingsFileUnreadableAfterIdentity", BothSections, {}, RestartCommands),
-         [](const std::string&) { standin::FailProfileReads(3); }},
-        // The eighth read is RESET's, after two, one and both gaps' entries.
+         [](const std::string&) { standin::FailProfileReadsFrom("CLASSSETTINGS", "Value1"); }},
         {CameraRun("ResetUnreadable", std::string(BothSections) + "[INFO]\r\nRESET=0\r\n",
                    BothSectionsWritten(), RestartCommands),
-         [](const std::string&) { standin::FailProfileReads(8); }},
+         [](const std::string&) { standin::FailProfileRead("INFO", "RESET"); }},
         {Untouched("DeviceSetCannotBeOpened"),
          [](const std::string&) { standin::FailDeviceSetOpen(true); }},
         {WithoutScenarioDevices(Untouched("OtherHardwareIdErrorEndsSearch")),
-         Devices(
-             {CameraDeviceWith([](standin::Device& d) { d.hardwareIdError = ERROR_ACCESS_DENIED; }),
-              CameraDevice(OTHER_DRIVER)})},
+         Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)},
+                 [] { standin::FailDeviceProperty(0, SPDRP_HARDWAREID, ERROR_ACCESS_DENIED); })},
         {WithoutScenarioDevices(Untouched("FailedRereadEndsSearch")),
-         Devices({CameraDeviceWith([](standin::Device& d) {
-                      d.hardwareIdError = ERROR_ACCESS_DENIED;
-                      d.hardwareIdErrorFromRead = 3;
-                  }),
-                  CameraDevice(OTHER_DRIVER)})},
+         Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)},
+                 [] {
+                     standin::FailDeviceProperty(0, SPDRP_HARDWAREID, ERROR_ACCESS_DENIED,
+                                                 standin::FailingReads::AfterGiven);
+                 })},
         // Error 13 says the device has no hardware IDs, but only on the first probe.
         {WithoutScenarioDevices(Written("InvalidDataSkipsDevice", OTHER_KEY)),
-         Devices(
-             {CameraDeviceWith([](standin::Device& d) { d.hardwareIdError = ERROR_INVALID_DATA; }),
-              CameraDevice(OTHER_DRIVER)})},
+         Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)},
+                 [] { standin::FailDeviceProperty(0, SPDRP_HARDWAREID, ERROR_INVALID_DATA); })},
         {WithoutScenarioDevices(Untouched("InvalidDataOnRereadEndsSearch")),
-         Devices({CameraDeviceWith([](standin::Device& d) {
-                      d.hardwareIdError = ERROR_INVALID_DATA;
-                      d.hardwareIdErrorFromRead = 3;
-                  }),
-                  CameraDevice(OTHER_DRIVER)})},
+         Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)},
+                 [] {
+                     standin::FailDeviceProperty(0, SPDRP_HARDWAREID, ERROR_INVALID_DATA,
+                                                 standin::FailingReads::AfterGiven);
+                 })},
         {WithoutScenarioDevices(Written("SizeGrowsBetweenProbes")),
          Devices({CameraDeviceWith([](standin::Device& d) { d.hardwareIdGrowth = 3; })})},
         // A size answer that never grows would keep probing forever: the search ends.
         {WithoutScenarioDevices(Untouched("SizeProbeThatNeverGrowsEndsSearch")),
          Devices({CameraDeviceWith([](standin::Device& d) { d.hardwareIdSizeStuck = true; }),
                   CameraDevice(OTHER_DRIVER)})},
+        // The first camera's list and first ID have sizes of their own, so that only its
+        // block of that size is refused.
         {WithoutScenarioDevices(Written("ListAllocationFailsSkipsDevice", OTHER_KEY)),
-         [](const std::string& folder) {
-             Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)})(folder);
-             standin::FailAllocation(1);
-         }},
+         Devices({CameraDeviceWith([&](standin::Device& d) { d.hardwareIds = longerList; }),
+                  CameraDevice(OTHER_DRIVER)},
+                 [size = longerList.size()] { standin::FailAllocationsOf(size); })},
         {WithoutScenarioDevices(Written("CopyAllocationFailsSkipsDevice", OTHER_KEY)),
-         [](const std::string& folder) {
-             Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)})(folder);
-             standin::FailAllocation(2);
-         }},
+         Devices({CameraDeviceWith([&](standin::Device& d) {
+                      d.hardwareIds = standin::MultiString({interfaceId, "USB\\VID_2B7E&PID_C0A1"});
+                  }),
+                  CameraDevice(OTHER_DRIVER)},
+                 [size = interfaceId.size() + 1] { standin::FailAllocationsOf(size); })},
         {WithoutScenarioDevices(Written("EmptyListSkipsDevice", OTHER_KEY)),
          Devices({CameraDeviceWith([](standin::Device& d) { d.hardwareIds = ""; }),
                   CameraDevice(OTHER_DRIVER)})},
@@ -159,8 +164,8 @@ std::vector<FaultRow> FaultRows() {
          Devices({CameraDeviceWith(
              [](standin::Device& d) { d.hardwareIds = "USB\\VID_2B7E&PID_C0A1"; })})},
         {WithoutScenarioDevices(Untouched("DriverKeyNameUnreadable")),
-         Devices(
-             {CameraDeviceWith([](standin::Device& d) { d.driverError = ERROR_INVALID_DATA; })})},
+         Devices({CameraDevice()},
+                 [] { standin::FailDeviceProperty(0, SPDRP_DRIVER, ERROR_INVALID_DATA); })},
         {WithoutScenarioDevices(Untouched("DriverKeyNameMissing")),
          Devices({CameraDeviceWith([](standin::Device& d) { d.hasDriver = false; })})},
         {WithoutScenarioDevices(Untouched("DriverKeyNameEmpty")),
