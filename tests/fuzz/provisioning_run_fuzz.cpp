@@ -17,8 +17,6 @@
 
 namespace {
 
-#define CLASS_PREFIX "SYSTEM\\CURRENTCONTROLSET\\CONTROL\\CLASS\\"
-
 template <typename T, size_t N> T Pick(FuzzedDataProvider& in, const T (&choices)[N]) {
     return choices[in.ConsumeIntegralInRange<size_t>(0, N - 1)];
 }
@@ -268,7 +266,7 @@ std::string SettingsKeyOf(const FuzzDevice& fuzzed) {
         return "";
     }
     const std::string name = device.driver.substr(0, device.driver.find('\0'));
-    const std::string key = CLASS_PREFIX + name + "\\Settings";
+    const std::string key = ClassKeyOf(name);
     return name.empty() || key.size() >= MAX_PATH ? "" : key;
 }
 
@@ -412,7 +410,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     std::vector<std::string> keys = {DEFAULTS_KEY, CAMERA_KEY, "SOFTWARE\\Other",
-                                     CLASS_PREFIX IMAGE_CLASS "\\0000"};
+                                     CLASS_KEY_PREFIX IMAGE_CLASS "\\0000"};
     for (const FuzzDevice& device : devices) {
         if (!SettingsKeyOf(device).empty()) {
             keys.push_back(SettingsKeyOf(device));

@@ -11,11 +11,6 @@
 #include <functional>
 #include <set>
 
-// Rows print as their names.
-void PrintTo(const Scenario& scenario, std::ostream* out) {
-    *out << scenario.name;
-}
-
 namespace {
 
 class SharedScenario : public HostMachine, public ::testing::WithParamInterface<Scenario> {};
@@ -42,7 +37,8 @@ Scenario Written(const std::string& name, const std::string& classKey = CAMERA_K
     return CameraRun(name, BothSections, BothSectionsWritten(classKey), RestartCommands);
 }
 
-Scenario Untouched(const std::string& name) {
+// The usual camera run, ended by the fault before anything is written or started.
+Scenario EndsBeforeWriting(const std::string& name) {
     return CameraRun(name, BothSections, {}, {});
 }
 
@@ -94,18 +90,18 @@ std::vector<FaultRow> FaultRows() {
         HardwareIdList(std::string(CameraHardwareIds) + "|USB\\Class_0e");
     const std::string interfaceId = "USB\\VID_2B7E&PID_C0A1&MI_00";
     return {
-        {Untouched("VersionQueryFails"),
+        {EndsBeforeWriting("VersionQueryFails"),
          [](const std::string&) { standin::FailVersionQuery(true); }},
         // The settings path is the folder, a backslash, InfoSetting.ini and a terminator.
         {Written("FolderOf243CharactersFits"), ProgramAt(243)},
-        {Untouched("FolderOf244CharactersLeavesNoRoom"), ProgramAt(244)},
+        {EndsBeforeWriting("FolderOf244CharactersLeavesNoRoom"), ProgramAt(244)},
         // 259 characters fit the 260-byte buffer; one more and the platform cuts the path.
         {Written("ModulePathOf259Characters"), ProgramAt(200, std::string(54, 'p') + ".exe")},
-        {Untouched("ModulePathCut"), ProgramAt(200, std::string(55, 'p') + ".exe")},
-        {Untouched("ModulePathUnavailable"),
+        {EndsBeforeWriting("ModulePathCut"), ProgramAt(200, std::string(55, 'p') + ".exe")},
+        {EndsBeforeWriting("ModulePathUnavailable"),
          [](const std::string&) { standin::SetModulePath(""); }},
         // A settings file that cannot be opened reads as an empty one, at any read.
-        {Untouched("SettingsFileUnreadable"),
+        {EndsBeforeWriting("SettingsFileUnreadable"),
          [](const std::string&) { standin::FailProfileFile(true); }},
         // Locked after PID and VID: no entry can be read, and RESET falls back to 1.
         {CameraRun("SettingsFileUnreadableAfterIdentity", BothSections, {}, RestartCommands),
@@ -113,12 +109,12 @@ std::vector<FaultRow> FaultRows() {
         {CameraRun("ResetUnreadable", std::string(BothSections) + "[INFO]\r\nRESET=0\r\n",
                    BothSectionsWritten(), RestartCommands),
          [](const std::string&) { standin::FailProfileRead("INFO", "RESET"); }},
-        {Untouched("DeviceSetCannotBeOpened"),
+        {EndsBeforeWriting("DeviceSetCannotBeOpened"),
          [](const std::string&) { standin::FailDeviceSetOpen(true); }},
-        {WithoutScenarioDevices(Untouched("OtherHardwareIdErrorEndsSearch")),
+        {WithoutScenarioDevices(EndsBeforeWriting("OtherHardwareIdErrorEndsSearch")),
          Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)},
                  [] { standin::FailDeviceProperty(0, SPDRP_HARDWAREID, ERROR_ACCESS_DENIED); })},
-        {WithoutScenarioDevices(Untouched("FailedRereadEndsSearch")),
+        {WithoutScenarioDevices(EndsBeforeWriting("FailedRereadEndsSearch")),
          Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)},
                  [] {
                      standin::FailDeviceProperty(0, SPDRP_HARDWAREID, ERROR_ACCESS_DENIED,
@@ -128,7 +124,7 @@ std::vector<FaultRow> FaultRows() {
         {WithoutScenarioDevices(Written("InvalidDataSkipsDevice", OTHER_KEY)),
          Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)},
                  [] { standin::FailDeviceProperty(0, SPDRP_HARDWAREID, ERROR_INVALID_DATA); })},
-        {WithoutScenarioDevices(Untouched("InvalidDataOnRereadEndsSearch")),
+        {WithoutScenarioDevices(EndsBeforeWriting("InvalidDataOnRereadEndsSearch")),
          Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)},
                  [] {
                      standin::FailDeviceProperty(0, SPDRP_HARDWAREID, ERROR_INVALID_DATA,
@@ -137,7 +133,7 @@ std::vector<FaultRow> FaultRows() {
         {WithoutScenarioDevices(Written("SizeGrowsBetweenProbes")),
          Devices({CameraDeviceWith([](standin::Device& d) { d.hardwareIdGrowth = 3; })})},
         // A size answer that never grows would keep probing forever: the search ends.
-        {WithoutScenarioDevices(Untouched("SizeProbeThatNeverGrowsEndsSearch")),
+        {WithoutScenarioDevices(EndsBeforeWriting("SizeProbeThatNeverGrowsEndsSearch")),
          Devices({CameraDeviceWith([](standin::Device& d) { d.hardwareIdSizeStuck = true; }),
                   CameraDevice(OTHER_DRIVER)})},
         // The first camera's list and first ID have sizes of their own, so that only its
@@ -163,22 +159,20 @@ std::vector<FaultRow> FaultRows() {
         {WithoutScenarioDevices(Written("UnterminatedHardwareIds")),
          Devices({CameraDeviceWith(
              [](standin::Device& d) { d.hardwareIds = "USB\\VID_2B7E&PID_C0A1"; })})},
-        {WithoutScenarioDevices(Untouched("DriverKeyNameUnreadable")),
+        {WithoutScenarioDevices(EndsBeforeWriting("DriverKeyNameUnreadable")),
          Devices({CameraDevice()},
                  [] { standin::FailDeviceProperty(0, SPDRP_DRIVER, ERROR_INVALID_DATA); })},
-        {WithoutScenarioDevices(Untouched("DriverKeyNameMissing")),
+        {WithoutScenarioDevices(EndsBeforeWriting("DriverKeyNameMissing")),
          Devices({CameraDeviceWith([](standin::Device& d) { d.hasDriver = false; })})},
-        {WithoutScenarioDevices(Untouched("DriverKeyNameEmpty")),
+        {WithoutScenarioDevices(EndsBeforeWriting("DriverKeyNameEmpty")),
          Devices(
              {CameraDeviceWith([](standin::Device& d) { d.driver = standin::DriverName(""); })})},
         {WithoutScenarioDevices(Written("DriverKeyNameUnterminated")),
          Devices({CameraDeviceWith([](standin::Device& d) { d.driver = CAMERA_DRIVER; })})},
-        {WithoutScenarioDevices(
-             Written("LongestDriverKeyNameFits",
-                     "SYSTEM\\CURRENTCONTROLSET\\CONTROL\\CLASS\\" + longDriver + "\\Settings")),
+        {WithoutScenarioDevices(Written("LongestDriverKeyNameFits", ClassKeyOf(longDriver))),
          Devices({CameraDeviceWith(
              [&](standin::Device& d) { d.driver = standin::DriverName(longDriver); })})},
-        {WithoutScenarioDevices(Untouched("DriverKeyNameTooLong")),
+        {WithoutScenarioDevices(EndsBeforeWriting("DriverKeyNameTooLong")),
          Devices({CameraDeviceWith(
              [&](standin::Device& d) { d.driver = standin::DriverName(tooLongDriver); })})},
         {CameraRun("ClassKeyDenied", BothSections, {Dword(DEFAULTS_KEY, "Exposure", 0xFFFFFFFFu)},
