@@ -26,8 +26,8 @@ class FuzzedDataProvider;
         }                                                                                          \
     } while (0)
 
-// Resets the stand-in and the program's process-wide state as at process start, and maps
-// the program's folder; the host folder is made once per process.
+// Resets the stand-in and the program's shared state (see FreshProgram), and maps the
+// program's folder; the host folder is made once per process.
 void FreshMachine();
 
 // Writes InfoSetting.ini beside the program.
