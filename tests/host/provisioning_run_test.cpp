@@ -72,6 +72,14 @@ standin::Device CameraDevice(const std::string& driver = CAMERA_DRIVER) {
     return device;
 }
 
+// The camera, whose hardware-ID reads fail as given, then a second camera.
+std::function<void(const std::string&)>
+FirstCameraIdsFail(DWORD error, standin::FailingReads reads = standin::FailingReads::Every) {
+    return Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)}, [error, reads] {
+        standin::FailDeviceProperty(0, SPDRP_HARDWAREID, error, reads);
+    });
+}
+
 template <typename Change> standin::Device CameraDeviceWith(Change change) {
     standin::Device device = CameraDevice();
     change(device);
@@ -112,24 +120,14 @@ std::vector<FaultRow> FaultRows() {
         {EndsBeforeWriting("DeviceSetCannotBeOpened"),
          [](const std::string&) { standin::FailDeviceSetOpen(true); }},
         {WithoutScenarioDevices(EndsBeforeWriting("OtherHardwareIdErrorEndsSearch")),
-         Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)},
-                 [] { standin::FailDeviceProperty(0, SPDRP_HARDWAREID, ERROR_ACCESS_DENIED); })},
+         FirstCameraIdsFail(ERROR_ACCESS_DENIED)},
         {WithoutScenarioDevices(EndsBeforeWriting("FailedRereadEndsSearch")),
-         Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)},
-                 [] {
-                     standin::FailDeviceProperty(0, SPDRP_HARDWAREID, ERROR_ACCESS_DENIED,
-                                                 standin::FailingReads::AfterGiven);
-                 })},
+         FirstCameraIdsFail(ERROR_ACCESS_DENIED, standin::FailingReads::AfterGiven)},
         // Error 13 says the device has no hardware IDs, but only on the first probe.
         {WithoutScenarioDevices(Written("InvalidDataSkipsDevice", OTHER_KEY)),
-         Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)},
-                 [] { standin::FailDeviceProperty(0, SPDRP_HARDWAREID, ERROR_INVALID_DATA); })},
+         FirstCameraIdsFail(ERROR_INVALID_DATA)},
         {WithoutScenarioDevices(EndsBeforeWriting("InvalidDataOnRereadEndsSearch")),
-         Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)},
-                 [] {
-                     standin::FailDeviceProperty(0, SPDRP_HARDWAREID, ERROR_INVALID_DATA,
-                                                 standin::FailingReads::AfterGiven);
-                 })},
+         FirstCameraIdsFail(ERROR_INVALID_DATA, standin::FailingReads::AfterGiven)},
         {WithoutScenarioDevices(Written("SizeGrowsBetweenProbes")),
          Devices({CameraDeviceWith([](standin::Device& d) { d.hardwareIdGrowth = 3; })})},
         // A size answer that never grows would keep probing forever: the search ends.
