@@ -34,8 +34,8 @@ bool HostPathOf(const std::string& windowsPath, std::string* hostPath);
 void SetSystemDirectory(const std::string& windowsPath);
 
 // Local heap: every LocalAlloc of exactly this many bytes fails, as when the heap has no
-// free block that large; a test names the block by its size (a device's hardware-ID list,
-// its first ID and terminator), not by how many allocations come before it.
+// free block that large. A failing block is named by its size, not by how many
+// allocations come before it.
 void FailAllocationsOf(SIZE_T bytes);
 int LiveAllocations();
 

@@ -114,6 +114,7 @@ std::vector<FaultRow> FaultRows() {
         // Locked after PID and VID: no entry can be read, and RESET falls back to 1.
         {CameraRun("SettingsFileUnreadableAfterIdentity", BothSections, {}, RestartCommands),
          [](const std::string&) { standin::FailProfileReadsFrom("CLASSSETTINGS", "Value1"); }},
+        // RESET=0 that cannot be read falls back to 1: the service is restarted.
         {CameraRun("ResetUnreadable", std::string(BothSections) + "[INFO]\r\nRESET=0\r\n",
                    BothSectionsWritten(), RestartCommands),
          [](const std::string&) { standin::FailProfileRead("INFO", "RESET"); }},
