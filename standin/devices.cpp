@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -13,11 +14,19 @@ const GUID imageClass = {
 
 struct DeviceState {
     standin::Device device;
-    int hardwareIdReads;
     int growthLeft;
+    std::set<DWORD> given; // the properties a read has copied out whole
+};
+
+struct PropertyFault {
+    size_t device;
+    DWORD property;
+    DWORD error;
+    standin::FailingReads reads;
 };
 
 std::vector<DeviceState> devices;
+std::vector<PropertyFault> propertyFaults;
 std::map<HDEVINFO, std::vector<size_t>> openSets; // the devices of each set, by index
 bool setOpenFails;
 int setsOpened;
@@ -46,20 +55,43 @@ BOOL Fail(DWORD error) {
     return FALSE;
 }
 
+// The error injected into this read of the device's property; 0 when it does not fail.
+DWORD InjectedError(const DeviceState& state, DWORD property, bool intoBuffer) {
+    const size_t index = static_cast<size_t>(&state - devices.data());
+    for (const PropertyFault& fault : propertyFaults) {
+        if (fault.device != index || fault.property != property) {
+            continue;
+        }
+        if (fault.reads == standin::FailingReads::Every ||
+            (fault.reads == standin::FailingReads::IntoBuffer && intoBuffer) ||
+            (fault.reads == standin::FailingReads::AfterGiven &&
+             state.given.count(property) != 0)) {
+            return fault.error;
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 namespace standin {
 
 void ResetDevices() {
     devices.clear();
+    propertyFaults.clear();
     openSets.clear();
     setOpenFails = false;
     setsOpened = 0;
     nextSetHandle = 0x3000;
 }
 
-void AddDevice(const Device& device) {
-    devices.push_back(DeviceState{device, 0, device.hardwareIdGrowth});
+size_t AddDevice(const Device& device) {
+    devices.push_back(DeviceState{device, device.hardwareIdGrowth, {}});
+    return devices.size() - 1;
+}
+
+void FailDeviceProperty(size_t device, DWORD property, DWORD error, FailingReads reads) {
+    propertyFaults.push_back(PropertyFault{device, property, error, reads});
 }
 
 std::string MultiString(const std::vector<std::string>& ids) {
@@ -138,15 +170,14 @@ BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO_DATA record, DW
     if (buffer == nullptr && size != 0) {
         return Fail(ERROR_INVALID_USER_BUFFER);
     }
+    const DWORD injected = InjectedError(*state, property, buffer != nullptr);
+    if (injected != 0) {
+        return Fail(injected);
+    }
     const standin::Device& device = state->device;
     const std::string* bytes = nullptr;
     DWORD type = REG_NONE;
     if (property == SPDRP_HARDWAREID) {
-        ++state->hardwareIdReads;
-        if (device.hardwareIdError != 0 &&
-            state->hardwareIdReads >= device.hardwareIdErrorFromRead) {
-            return Fail(device.hardwareIdError);
-        }
         if (!device.hasHardwareIds) {
             return Fail(ERROR_INVALID_DATA);
         }
@@ -167,9 +198,6 @@ BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO_DATA record, DW
         bytes = &device.hardwareIds;
         type = REG_MULTI_SZ;
     } else if (property == SPDRP_DRIVER) {
-        if (device.driverError != 0) {
-            return Fail(device.driverError);
-        }
         if (!device.hasDriver) {
             return Fail(ERROR_INVALID_DATA);
         }
@@ -191,6 +219,7 @@ BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO_DATA record, DW
     if (dataType != nullptr) {
         *dataType = type;
     }
+    state->given.insert(property);
     return TRUE;
 }
 

@@ -18,8 +18,7 @@ bool versionQueryFails;
 std::string modulePath;
 std::string systemDirectory;
 std::vector<std::pair<std::string, std::string>> folders; // Windows folder, host folder
-int allocationsUntilFailure;
-int allocationCount;
+std::set<SIZE_T> failingSizes;
 std::set<void*> liveBlocks;
 
 } // namespace
@@ -44,8 +43,7 @@ void ResetKernel() {
     modulePath = "C:\\Program Files\\Pravenit\\Pravenit.exe";
     systemDirectory = "C:\\WINDOWS\\system32";
     folders.clear();
-    allocationsUntilFailure = 0;
-    allocationCount = 0;
+    failingSizes.clear();
     for (void* block : liveBlocks) {
         std::free(block);
     }
@@ -107,16 +105,12 @@ void SetSystemDirectory(const std::string& windowsPath) {
     systemDirectory = windowsPath;
 }
 
-void FailAllocation(int n) {
-    allocationsUntilFailure = n;
+void FailAllocationsOf(SIZE_T bytes) {
+    failingSizes.insert(bytes);
 }
 
 int LiveAllocations() {
     return static_cast<int>(liveBlocks.size());
-}
-
-int AllocationCount() {
-    return allocationCount;
 }
 
 } // namespace standin
@@ -178,8 +172,7 @@ UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
 }
 
 HLOCAL LocalAlloc(UINT flags, SIZE_T bytes) {
-    ++allocationCount;
-    if (allocationsUntilFailure > 0 && --allocationsUntilFailure == 0) {
+    if (failingSizes.count(bytes) != 0) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }

@@ -26,16 +26,6 @@
 
 namespace {
 
-int readsBeforeFailure; // counts down to the first read that fails; 0: none is due
-bool readsFail;
-
-bool ProfileReadFails() {
-    if (readsBeforeFailure > 0 && --readsBeforeFailure == 0) {
-        readsFail = true;
-    }
-    return readsFail;
-}
-
 // Tab through carriage return, ^Z (the old end-of-file mark) and space.
 bool IsBlank(char c) {
     return (c >= '\t' && c <= '\r') || c == '\x1a' || c == ' ';
@@ -65,15 +55,40 @@ bool SameName(std::string_view a, std::string_view b) {
            });
 }
 
+// A read named for failure: its section and key as the caller gives them, and whether
+// every read after it fails too.
+struct FailingRead {
+    std::string section;
+    std::string key;
+    bool onward;
+};
+
+std::vector<FailingRead> failingReads;
+bool fileFails; // every read fails, from a FailProfileFile or a FailProfileReadsFrom on
+
+bool ProfileReadFails(LPCSTR section, LPCSTR key) {
+    if (fileFails || section == nullptr || key == nullptr) {
+        return fileFails;
+    }
+    for (const FailingRead& read : failingReads) {
+        if (SameName(Trimmed(section), Trimmed(read.section)) &&
+            SameName(Trimmed(key), Trimmed(read.key))) {
+            fileFails = read.onward;
+            return true;
+        }
+    }
+    return false;
+}
+
 // The whole file; false when the path is in no mapped folder. A mapped path whose file is
-// missing or unreadable, or whose reads are made to fail, reads as an empty file.
-bool ReadProfile(LPCSTR file, std::string* text) {
+// missing or unreadable, or whose read is made to fail, reads as an empty file.
+bool ReadProfile(LPCSTR file, LPCSTR section, LPCSTR key, std::string* text) {
     std::string hostPath;
     if (file == nullptr || !standin::HostPathOf(file, &hostPath)) {
         return false;
     }
     text->clear();
-    if (ProfileReadFails()) {
+    if (ProfileReadFails(section, key)) {
         return true;
     }
     if (std::FILE* in = std::fopen(hostPath.c_str(), "rb")) {
@@ -225,13 +240,20 @@ UINT ParsedInteger(const char* text) {
 namespace standin {
 
 void ResetProfile() {
-    readsBeforeFailure = 0;
-    readsFail = false;
+    failingReads.clear();
+    fileFails = false;
 }
 
-void FailProfileReads(int n) {
-    ResetProfile();
-    readsBeforeFailure = n;
+void FailProfileRead(const std::string& section, const std::string& key) {
+    failingReads.push_back(FailingRead{section, key, false});
+}
+
+void FailProfileReadsFrom(const std::string& section, const std::string& key) {
+    failingReads.push_back(FailingRead{section, key, true});
+}
+
+void FailProfileFile(bool fail) {
+    fileFails = fail;
 }
 
 } // namespace standin
@@ -251,7 +273,7 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPST
     }
     if (key == nullptr) {
         std::string text;
-        if (!ReadProfile(file, &text)) {
+        if (!ReadProfile(file, section, key, &text)) {
             text.clear();
         }
         return CopyKeyNames(text, Trimmed(section), buffer, size);
@@ -262,7 +284,7 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPST
         defaultText.remove_suffix(1);
     }
     std::string text;
-    if (!ReadProfile(file, &text)) {
+    if (!ReadProfile(file, section, key, &text)) {
         return CopyCut(defaultText, buffer, size); // no such folder: the default as given
     }
     std::string_view value;

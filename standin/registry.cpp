@@ -229,7 +229,7 @@ LSTATUS RegCreateKeyExA(HKEY rootKey, LPCSTR subKey, DWORD reserved, LPSTR keyCl
     const bool existed = FindKey(parts, false) != nullptr;
     *result = NewKeyHandle(FindKey(parts, true));
     if (disposition != nullptr) {
-        *disposition = existed ? 2u : 1u; // REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY
+        *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
     }
     ++counts.creates;
     return ERROR_SUCCESS;

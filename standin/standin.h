@@ -12,7 +12,8 @@ namespace standin {
 
 // Puts every part of the stand-in back to a fresh machine: Windows 5.1, the
 // program at C:\Program Files\Pravenit\Pravenit.exe with no folder mapped, an
-// empty registry, no devices, no processes, no injected failures.
+// empty registry, no devices, no processes, no windows, no injected failures, and
+// every kind of handle numbered from its start again.
 void Reset();
 
 // Windows' folding of key, value, section and path names: a to z become A to Z.
@@ -40,15 +41,23 @@ void SetCurrentFolder(const std::string& windowsFolder);
 void FailFileOpen(const std::string& windowsPath, DWORD error);
 int OpenFileHandles();
 
-// Local heap: the n-th LocalAlloc from now fails (1 = the next one; 0 = none fail).
-void FailAllocation(int n);
+// Local heap: every LocalAlloc of exactly this many bytes fails, as when the heap has no
+// free block that large. A failing block is named by its size, not by how many
+// allocations come before it.
+void FailAllocationsOf(SIZE_T bytes);
 int LiveAllocations();
-int AllocationCount();
 
 // ---- Settings files ---------------------------------------------------
-// From the n-th private-profile read from now on (1 = the next; 0 = none), the file
-// cannot be opened, as when another process holds it locked: every read gives the default.
-void FailProfileReads(int n);
+// A private-profile read that fails finds the file unopenable, as when another process
+// holds it locked, and gives the caller's default. Reads are named by section and key,
+// which compare as the reader compares them (blanks around them dropped, any case).
+// Every read of this key of this section fails; other reads go on.
+void FailProfileRead(const std::string& section, const std::string& key);
+// The first read of this key of this section fails, and so does every read after it,
+// of any file: the file was locked part-way through the run.
+void FailProfileReadsFrom(const std::string& section, const std::string& key);
+// Every read from now on fails (false: files open again).
+void FailProfileFile(bool fail);
 
 // ---- Processes ----------------------------------------------------------
 struct StartedProcess {
@@ -112,18 +121,24 @@ struct Device {
     std::string hardwareIds; // raw bytes of the property (see MultiString)
     bool hasDriver = true;
     std::string driver; // raw bytes of the property, terminator included
-    // Reads of the hardware IDs fail with this error (0: none), from the given read on (1-based).
-    DWORD hardwareIdError = 0;
-    int hardwareIdErrorFromRead = 1;
     // The list "grows" this many times: a read with a buffer of the size reported
     // before is answered with ERROR_INSUFFICIENT_BUFFER and a larger size.
     int hardwareIdGrowth = 0;
     // Reads with a buffer are answered with ERROR_INSUFFICIENT_BUFFER and the size given.
     bool hardwareIdSizeStuck = false;
-    // Reads of the driver key name fail with this error (0: none).
-    DWORD driverError = 0;
 };
-void AddDevice(const Device& device);
+// Adds a device after those already added; returns its index, 0 for the first.
+size_t AddDevice(const Device& device);
+// Which reads of a device property an injected failure hits.
+enum class FailingReads {
+    Every,      // the size probe too
+    IntoBuffer, // reads that pass a buffer: a probe without one still answers the size
+    AfterGiven, // reads after one that copied the property out whole
+};
+// Reads of the property (SPDRP_HARDWAREID, SPDRP_DRIVER) of the device of this index fail
+// with the error; the device may be added before or after.
+void FailDeviceProperty(size_t device, DWORD property, DWORD error,
+                        FailingReads reads = FailingReads::Every);
 // The multi-string of these IDs, each terminated, plus the list's final terminator.
 std::string MultiString(const std::vector<std::string>& ids);
 // A driver key name as the platform returns it, with its terminator.

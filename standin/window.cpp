@@ -27,6 +27,7 @@ bool quitPending;
 int quitCode;
 bool creationFails;
 int blockedWaits;
+uintptr_t nextWindowHandle;
 
 HINSTANCE const moduleInstance = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
 HCURSOR const arrowCursor = reinterpret_cast<HCURSOR>(static_cast<uintptr_t>(0x10011));
@@ -89,6 +90,7 @@ void ResetWindows() {
     quitCode = 0;
     creationFails = false;
     blockedWaits = 0;
+    nextWindowHandle = 0x10000;
 }
 
 HINSTANCE ModuleInstance() {
@@ -150,7 +152,7 @@ int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
     buffer[0] = '\0';
     const auto found = strings.find(id);
     if (instance != moduleInstance || found == strings.end()) {
-        SetLastError(1814); // ERROR_RESOURCE_NAME_NOT_FOUND
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return 0;
     }
     // Cut to the buffer, always terminated.
@@ -163,7 +165,7 @@ int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
 HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
     UINT id = 0;
     if (instance != moduleInstance || !IsIntegerResource(name, &id) || icons.count(id) == 0) {
-        SetLastError(1813); // ERROR_RESOURCE_TYPE_NOT_FOUND
+        SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
         return nullptr;
     }
     return standin::IconHandle(id);
@@ -173,7 +175,7 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
     if (instance == nullptr && name == IDC_ARROW) {
         return arrowCursor;
     }
-    SetLastError(1813);
+    SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
     return nullptr;
 }
 
@@ -196,14 +198,13 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
     Record("CreateWindowEx " + name);
     const standin::RegisteredClass* registered = FindClass(name);
     if (creationFails || registered == nullptr) {
-        SetLastError(1407); // ERROR_CANNOT_FIND_WND_CLASS
+        SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;
     }
-    static uintptr_t nextHandle = 0x10000;
-    nextHandle += 4;
+    nextWindowHandle += 4;
     const bool visible = (style & WS_VISIBLE) != 0;
     windows.push_back(
-        WindowEntry{standin::Window{reinterpret_cast<HWND>(nextHandle), name,
+        WindowEntry{standin::Window{reinterpret_cast<HWND>(nextWindowHandle), name,
                                     title != nullptr ? title : "", exStyle, style, x, y, width,
                                     height, parent, menu, instance, parameter, visible, visible},
                     registered->record.lpfnWndProc});

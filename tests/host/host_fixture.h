@@ -1,6 +1,7 @@
 // A fresh stand-in machine for each test: Windows 5.1, the program at
 // C:\Program Files\Pravenit\Pravenit.exe with that folder mapped to a new host folder,
-// and the program's own process-wide state zero-filled as at process start.
+// and the state the program's stages share zero-filled as at process start (FreshProgram
+// says what it cannot reach).
 #pragma once
 
 #include "fresh_program.h"
@@ -24,8 +25,8 @@ class HostMachine : public ::testing::Test {
     std::string hostFolder_;
 };
 
-// The whole program on that machine, with its own string and icon resources, started
-// as Windows starts it.
+// The whole program on that machine, with its own string and icon resources and its
+// window texts zero-filled, started as Windows starts it.
 class HostProgram : public HostMachine {
   protected:
     void SetUp() override;

@@ -11,11 +11,6 @@
 #include <functional>
 #include <set>
 
-// Rows print as their names.
-void PrintTo(const Scenario& scenario, std::ostream* out) {
-    *out << scenario.name;
-}
-
 namespace {
 
 class SharedScenario : public HostMachine, public ::testing::WithParamInterface<Scenario> {};
@@ -42,7 +37,8 @@ Scenario Written(const std::string& name, const std::string& classKey = CAMERA_K
     return CameraRun(name, BothSections, BothSectionsWritten(classKey), RestartCommands);
 }
 
-Scenario Untouched(const std::string& name) {
+// The usual camera run, ended by the fault before anything is written or started.
+Scenario EndsBeforeWriting(const std::string& name) {
     return CameraRun(name, BothSections, {}, {});
 }
 
@@ -58,11 +54,14 @@ std::function<void(const std::string&)> ProgramAt(size_t folderLength,
     };
 }
 
-std::function<void(const std::string&)> Devices(std::vector<standin::Device> devices) {
-    return [devices](const std::string&) {
+// The devices, added in order (the first has index 0), then the faults injected into them.
+std::function<void(const std::string&)> Devices(
+    std::vector<standin::Device> devices, std::function<void()> faults = [] {}) {
+    return [devices, faults](const std::string&) {
         for (const standin::Device& device : devices) {
             standin::AddDevice(device);
         }
+        faults();
     };
 }
 
@@ -71,6 +70,14 @@ standin::Device CameraDevice(const std::string& driver = CAMERA_DRIVER) {
     device.hardwareIds = HardwareIdList(CameraHardwareIds);
     device.driver = standin::DriverName(driver);
     return device;
+}
+
+// The camera, whose hardware-ID reads fail as given, then a second camera.
+std::function<void(const std::string&)>
+FirstCameraIdsFail(DWORD error, standin::FailingReads reads = standin::FailingReads::Every) {
+    return Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)}, [error, reads] {
+        standin::FailDeviceProperty(0, SPDRP_HARDWAREID, error, reads);
+    });
 }
 
 template <typename Change> standin::Device CameraDeviceWith(Change change) {
@@ -87,66 +94,59 @@ Scenario WithoutScenarioDevices(Scenario scenario) {
 std::vector<FaultRow> FaultRows() {
     const std::string longDriver(211, 'k'); // the longest name whose key fits 260 bytes
     const std::string tooLongDriver(212, 'k');
+    const std::string longerList =
+        HardwareIdList(std::string(CameraHardwareIds) + "|USB\\Class_0e");
+    const std::string interfaceId = "USB\\VID_2B7E&PID_C0A1&MI_00";
     return {
-        {Untouched("VersionQueryFails"),
+        {EndsBeforeWriting("VersionQueryFails"),
          [](const std::string&) { standin::FailVersionQuery(true); }},
         // The settings path is the folder, a backslash, InfoSetting.ini and a terminator.
         {Written("FolderOf243CharactersFits"), ProgramAt(243)},
-        {Untouched("FolderOf244CharactersLeavesNoRoom"), ProgramAt(244)},
+        {EndsBeforeWriting("FolderOf244CharactersLeavesNoRoom"), ProgramAt(244)},
         // 259 characters fit the 260-byte buffer; one more and the platform cuts the path.
         {Written("ModulePathOf259Characters"), ProgramAt(200, std::string(54, 'p') + ".exe")},
-        {Untouched("ModulePathCut"), ProgramAt(200, std::string(55, 'p') + ".exe")},
-        {Untouched("ModulePathUnavailable"),
+        {EndsBeforeWriting("ModulePathCut"), ProgramAt(200, std::string(55, 'p') + ".exe")},
+        {EndsBeforeWriting("ModulePathUnavailable"),
          [](const std::string&) { standin::SetModulePath(""); }},
         // A settings file that cannot be opened reads as an empty one, at any read.
-        {Untouched("SettingsFileUnreadable"),
-         [](const std::string&) { standin::FailProfileReads(1); }},
-        // After PID and VID: no entry can be read, and RESET falls back to 1.
+        {EndsBeforeWriting("SettingsFileUnreadable"),
+         [](const std::string&) { standin::FailProfileFile(true); }},
+        // Locked after PID and VID: no entry can be read, and RESET falls back to 1.
         {CameraRun("SettingsFileUnreadableAfterIdentity", BothSections, {}, RestartCommands),
-         [](const std::string&) { standin::FailProfileReads(3); }},
-        // The eighth read is RESET's, after two, one and both gaps' entries.
+         [](const std::string&) { standin::FailProfileReadsFrom("CLASSSETTINGS", "Value1"); }},
+        // RESET=0 that cannot be read falls back to 1: the service is restarted.
         {CameraRun("ResetUnreadable", std::string(BothSections) + "[INFO]\r\nRESET=0\r\n",
                    BothSectionsWritten(), RestartCommands),
-         [](const std::string&) { standin::FailProfileReads(8); }},
-        {Untouched("DeviceSetCannotBeOpened"),
+         [](const std::string&) { standin::FailProfileRead("INFO", "RESET"); }},
+        {EndsBeforeWriting("DeviceSetCannotBeOpened"),
          [](const std::string&) { standin::FailDeviceSetOpen(true); }},
-        {WithoutScenarioDevices(Untouched("OtherHardwareIdErrorEndsSearch")),
-         Devices(
-             {CameraDeviceWith([](standin::Device& d) { d.hardwareIdError = ERROR_ACCESS_DENIED; }),
-              CameraDevice(OTHER_DRIVER)})},
-        {WithoutScenarioDevices(Untouched("FailedRereadEndsSearch")),
-         Devices({CameraDeviceWith([](standin::Device& d) {
-                      d.hardwareIdError = ERROR_ACCESS_DENIED;
-                      d.hardwareIdErrorFromRead = 3;
-                  }),
-                  CameraDevice(OTHER_DRIVER)})},
+        {WithoutScenarioDevices(EndsBeforeWriting("OtherHardwareIdErrorEndsSearch")),
+         FirstCameraIdsFail(ERROR_ACCESS_DENIED)},
+        {WithoutScenarioDevices(EndsBeforeWriting("FailedRereadEndsSearch")),
+         FirstCameraIdsFail(ERROR_ACCESS_DENIED, standin::FailingReads::AfterGiven)},
         // Error 13 says the device has no hardware IDs, but only on the first probe.
         {WithoutScenarioDevices(Written("InvalidDataSkipsDevice", OTHER_KEY)),
-         Devices(
-             {CameraDeviceWith([](standin::Device& d) { d.hardwareIdError = ERROR_INVALID_DATA; }),
-              CameraDevice(OTHER_DRIVER)})},
-        {WithoutScenarioDevices(Untouched("InvalidDataOnRereadEndsSearch")),
-         Devices({CameraDeviceWith([](standin::Device& d) {
-                      d.hardwareIdError = ERROR_INVALID_DATA;
-                      d.hardwareIdErrorFromRead = 3;
-                  }),
-                  CameraDevice(OTHER_DRIVER)})},
+         FirstCameraIdsFail(ERROR_INVALID_DATA)},
+        {WithoutScenarioDevices(EndsBeforeWriting("InvalidDataOnRereadEndsSearch")),
+         FirstCameraIdsFail(ERROR_INVALID_DATA, standin::FailingReads::AfterGiven)},
         {WithoutScenarioDevices(Written("SizeGrowsBetweenProbes")),
          Devices({CameraDeviceWith([](standin::Device& d) { d.hardwareIdGrowth = 3; })})},
         // A size answer that never grows would keep probing forever: the search ends.
-        {WithoutScenarioDevices(Untouched("SizeProbeThatNeverGrowsEndsSearch")),
+        {WithoutScenarioDevices(EndsBeforeWriting("SizeProbeThatNeverGrowsEndsSearch")),
          Devices({CameraDeviceWith([](standin::Device& d) { d.hardwareIdSizeStuck = true; }),
                   CameraDevice(OTHER_DRIVER)})},
+        // The first camera's list and first ID have sizes of their own, so that only its
+        // block of that size is refused.
         {WithoutScenarioDevices(Written("ListAllocationFailsSkipsDevice", OTHER_KEY)),
-         [](const std::string& folder) {
-             Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)})(folder);
-             standin::FailAllocation(1);
-         }},
+         Devices({CameraDeviceWith([&](standin::Device& d) { d.hardwareIds = longerList; }),
+                  CameraDevice(OTHER_DRIVER)},
+                 [size = longerList.size()] { standin::FailAllocationsOf(size); })},
         {WithoutScenarioDevices(Written("CopyAllocationFailsSkipsDevice", OTHER_KEY)),
-         [](const std::string& folder) {
-             Devices({CameraDevice(), CameraDevice(OTHER_DRIVER)})(folder);
-             standin::FailAllocation(2);
-         }},
+         Devices({CameraDeviceWith([&](standin::Device& d) {
+                      d.hardwareIds = standin::MultiString({interfaceId, "USB\\VID_2B7E&PID_C0A1"});
+                  }),
+                  CameraDevice(OTHER_DRIVER)},
+                 [size = interfaceId.size() + 1] { standin::FailAllocationsOf(size); })},
         {WithoutScenarioDevices(Written("EmptyListSkipsDevice", OTHER_KEY)),
          Devices({CameraDeviceWith([](standin::Device& d) { d.hardwareIds = ""; }),
                   CameraDevice(OTHER_DRIVER)})},
@@ -158,22 +158,20 @@ std::vector<FaultRow> FaultRows() {
         {WithoutScenarioDevices(Written("UnterminatedHardwareIds")),
          Devices({CameraDeviceWith(
              [](standin::Device& d) { d.hardwareIds = "USB\\VID_2B7E&PID_C0A1"; })})},
-        {WithoutScenarioDevices(Untouched("DriverKeyNameUnreadable")),
-         Devices(
-             {CameraDeviceWith([](standin::Device& d) { d.driverError = ERROR_INVALID_DATA; })})},
-        {WithoutScenarioDevices(Untouched("DriverKeyNameMissing")),
+        {WithoutScenarioDevices(EndsBeforeWriting("DriverKeyNameUnreadable")),
+         Devices({CameraDevice()},
+                 [] { standin::FailDeviceProperty(0, SPDRP_DRIVER, ERROR_INVALID_DATA); })},
+        {WithoutScenarioDevices(EndsBeforeWriting("DriverKeyNameMissing")),
          Devices({CameraDeviceWith([](standin::Device& d) { d.hasDriver = false; })})},
-        {WithoutScenarioDevices(Untouched("DriverKeyNameEmpty")),
+        {WithoutScenarioDevices(EndsBeforeWriting("DriverKeyNameEmpty")),
          Devices(
              {CameraDeviceWith([](standin::Device& d) { d.driver = standin::DriverName(""); })})},
         {WithoutScenarioDevices(Written("DriverKeyNameUnterminated")),
          Devices({CameraDeviceWith([](standin::Device& d) { d.driver = CAMERA_DRIVER; })})},
-        {WithoutScenarioDevices(
-             Written("LongestDriverKeyNameFits",
-                     "SYSTEM\\CURRENTCONTROLSET\\CONTROL\\CLASS\\" + longDriver + "\\Settings")),
+        {WithoutScenarioDevices(Written("LongestDriverKeyNameFits", ClassKeyOf(longDriver))),
          Devices({CameraDeviceWith(
              [&](standin::Device& d) { d.driver = standin::DriverName(longDriver); })})},
-        {WithoutScenarioDevices(Untouched("DriverKeyNameTooLong")),
+        {WithoutScenarioDevices(EndsBeforeWriting("DriverKeyNameTooLong")),
          Devices({CameraDeviceWith(
              [&](standin::Device& d) { d.driver = standin::DriverName(tooLongDriver); })})},
         {CameraRun("ClassKeyDenied", BothSections, {Dword(DEFAULTS_KEY, "Exposure", 0xFFFFFFFFu)},

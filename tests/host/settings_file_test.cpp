@@ -55,13 +55,18 @@ void PrintTo(const EntryRow& row, std::ostream* out) {
 
 class EntryParser : public ::testing::TestWithParam<EntryRow> {};
 
+// An entry that is not split is left as it was, even a name too long to fit.
 TEST_P(EntryParser, SplitsAtTheLastComma) {
     SettingEntry entry;
     std::memset(&entry, 0x5A, sizeof entry);
+    SettingEntry before;
+    std::memcpy(&before, &entry, sizeof before);
     ASSERT_EQ(ParseSettingEntry(GetParam().text.c_str(), &entry), GetParam().split);
     if (GetParam().split == 1) {
         EXPECT_EQ(std::string(entry.Name), GetParam().name);
         EXPECT_EQ(static_cast<uint32_t>(entry.Number), GetParam().bits);
+    } else {
+        EXPECT_EQ(std::memcmp(&entry, &before, sizeof entry), 0) << "the entry was changed";
     }
 }
 

@@ -1,5 +1,9 @@
 #include "check_cases.h"
 
+#include "check_report.h"
+
+#include <algorithm>
+
 namespace {
 
 // The usual camera, present, with these entries after its identity lines.
@@ -145,4 +149,41 @@ std::vector<CheckCase> CheckExitCodeCases() {
     locked.arguments = {LOCKED_FILE};
     rows.push_back(locked);
     return rows;
+}
+
+std::vector<std::string> CheckCaseMismatches(const CheckCase& row, int exitCode,
+                                             const std::string& report) {
+    std::vector<std::string> mismatches;
+    if (exitCode != row.exitCode) {
+        mismatches.push_back("exit code " + std::to_string(exitCode) + ", not " +
+                             std::to_string(row.exitCode));
+    }
+    std::string lines = "\n" + report;
+    lines.erase(std::remove(lines.begin(), lines.end(), '\r'), lines.end());
+    if (!row.line.empty() && lines.find("\n" + row.line) == std::string::npos) {
+        mismatches.push_back("no line starting \"" + row.line + "\"");
+    }
+    // Usage errors and the usage text have no report to read.
+    const bool usage = report.find("Usage: PravenitCheck.exe") != std::string::npos;
+    if (usage) {
+        return mismatches;
+    }
+    CheckPrediction prediction;
+    const std::string unread = ParseCheckReport(report, &prediction);
+    if (!unread.empty()) {
+        mismatches.push_back("report not understood: " + unread);
+        return mismatches;
+    }
+    if (prediction.warnings != row.warnings) {
+        std::string got;
+        for (const std::string& warning : prediction.warnings) {
+            got += "\n  " + warning;
+        }
+        mismatches.push_back("warnings differ; got:" + (got.empty() ? " none" : got));
+    }
+    if (prediction.warningCount != static_cast<int>(row.warnings.size())) {
+        mismatches.push_back("the last line counts " + std::to_string(prediction.warningCount) +
+                             " warnings");
+    }
+    return mismatches;
 }

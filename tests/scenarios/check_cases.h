@@ -14,11 +14,15 @@
 #define A_FOLDER "<folder>"                         // an existing folder
 #define LOCKED_FILE "<locked file>" // a settings file another process holds without sharing
 
+// The check's file name in a case's long folder: its usual name would not fit the path.
+#define SHORT_CHECK_NAME "C.exe"
+
 struct CheckCase {
     std::string name;
     Scenario machine;                   // version, settings file beside the check, devices,
                                         // values before; its expectations are not used
-    bool longFolder = false;            // the programs lie in a folder of 244 characters
+    bool longFolder = false;            // the programs lie in a folder of 244 characters,
+                                        // the check as SHORT_CHECK_NAME
     std::vector<std::string> arguments; // after the program's path
     int exitCode = 0;
     std::vector<std::string> warnings; // each warning line contains one of these, in order
@@ -29,3 +33,8 @@ struct CheckCase {
 std::vector<CheckCase> CheckWarningCases();
 // The exit codes, usage errors included.
 std::vector<CheckCase> CheckExitCodeCases();
+
+// How a run of the case's check differs from the row: one line a difference, none when it
+// agrees (exit code, the line, and for a report its warnings, exactly).
+std::vector<std::string> CheckCaseMismatches(const CheckCase& row, int exitCode,
+                                             const std::string& report);

@@ -2,9 +2,18 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ostream>
 
 const char* const CameraHardwareIds = "USB\\VID_2B7E&PID_C0A1&REV_0102|USB\\VID_2B7E&PID_C0A1";
 const char* const CameraIdentity = "[Device]\r\nVID=VID_2B7E\r\nPID=PID_C0A1\r\n";
+
+void PrintTo(const Scenario& scenario, std::ostream* out) {
+    *out << scenario.name;
+}
+
+std::string ClassKeyOf(const std::string& driver) {
+    return CLASS_KEY_PREFIX + driver + CLASS_KEY_SUFFIX;
+}
 
 ScenarioValue Dword(const std::string& key, const std::string& name, uint32_t number) {
     return ScenarioValue{key, name, 4, number, ""};
@@ -77,8 +86,7 @@ bool KeyHoldsValues(const Scenario& scenario, const std::string& key) {
 std::vector<std::string> WatchedKeys(const Scenario& scenario) {
     std::vector<std::string> keys{DEFAULTS_KEY};
     for (const ScenarioDevice& device : scenario.devices) {
-        keys.push_back("SYSTEM\\CURRENTCONTROLSET\\CONTROL\\CLASS\\" + device.driver +
-                       "\\Settings");
+        keys.push_back(ClassKeyOf(device.driver));
     }
     for (const auto* values : {&scenario.before, &scenario.expected}) {
         for (const ScenarioValue& value : *values) {
@@ -120,8 +128,8 @@ ScenarioDevice Camera(const std::string& driver = CAMERA_DRIVER) {
 }
 
 // A run that must neither write nor start anything.
-Scenario Untouched(const std::string& name, const std::string& settings,
-                   std::vector<ScenarioDevice> devices) {
+Scenario NothingDone(const std::string& name, const std::string& settings,
+                     std::vector<ScenarioDevice> devices) {
     Scenario scenario;
     scenario.name = name;
     scenario.settings = settings;
@@ -137,7 +145,7 @@ void AddVersionGate(std::vector<Scenario>* rows) {
         {5, 0, "Version5_0"}, {5, 2, "Version5_2"}, {6, 0, "Version6_0"}, {6, 1, "Version6_1"}};
     for (const auto& version : versions) {
         Scenario scenario =
-            Untouched(version.name, std::string(CameraIdentity) + BothSections, {Camera()});
+            NothingDone(version.name, std::string(CameraIdentity) + BothSections, {Camera()});
         scenario.major = version.major;
         scenario.minor = version.minor;
         rows->push_back(scenario);
@@ -145,27 +153,29 @@ void AddVersionGate(std::vector<Scenario>* rows) {
 }
 
 void AddSettingsFile(std::vector<Scenario>* rows) {
-    Scenario missing = Untouched("NoSettingsFile", "", {Camera()});
+    Scenario missing = NothingDone("NoSettingsFile", "", {Camera()});
     missing.hasSettings = false;
     rows->push_back(missing);
-    rows->push_back(Untouched("NoDeviceSection", BothSections, {Camera()}));
-    rows->push_back(
-        Untouched("NoPid", std::string("[Device]\r\nVID=VID_2B7E\r\n") + BothSections, {Camera()}));
-    rows->push_back(
-        Untouched("NoVid", std::string("[Device]\r\nPID=PID_C0A1\r\n") + BothSections, {Camera()}));
-    rows->push_back(Untouched("EmptyVid",
-                              std::string("[Device]\r\nVID=\r\nPID=PID_C0A1\r\n") + BothSections,
-                              {Camera()}));
+    rows->push_back(NothingDone("NoDeviceSection", BothSections, {Camera()}));
+    rows->push_back(NothingDone("NoPid", std::string("[Device]\r\nVID=VID_2B7E\r\n") + BothSections,
+                                {Camera()}));
+    rows->push_back(NothingDone("NoVid", std::string("[Device]\r\nPID=PID_C0A1\r\n") + BothSections,
+                                {Camera()}));
+    rows->push_back(NothingDone("EmptyVid",
+                                std::string("[Device]\r\nVID=\r\nPID=PID_C0A1\r\n") + BothSections,
+                                {Camera()}));
 }
 
 void AddLocator(std::vector<Scenario>* rows) {
     const std::string both = std::string(CameraIdentity) + BothSections;
-    rows->push_back(Untouched("NoImagingDevice", both, {}));
+    rows->push_back(NothingDone("NoImagingDevice", both, {}));
     rows->push_back(
-        Untouched("NoDeviceMatches", both, {{"USB\\VID_1111&PID_2222", CAMERA_DRIVER}}));
-    rows->push_back(Untouched("OnlyTheFirstHardwareIdCounts", both,
-                              {{"USB\\VID_2B7E&PID_0000|USB\\VID_2B7E&PID_C0A1", CAMERA_DRIVER}}));
-    rows->push_back(Untouched("PidWithoutVid", both, {{"USB\\VID_1111&PID_C0A1", CAMERA_DRIVER}}));
+        NothingDone("NoDeviceMatches", both, {{"USB\\VID_1111&PID_2222", CAMERA_DRIVER}}));
+    rows->push_back(
+        NothingDone("OnlyTheFirstHardwareIdCounts", both,
+                    {{"USB\\VID_2B7E&PID_0000|USB\\VID_2B7E&PID_C0A1", CAMERA_DRIVER}}));
+    rows->push_back(
+        NothingDone("PidWithoutVid", both, {{"USB\\VID_1111&PID_C0A1", CAMERA_DRIVER}}));
 
     struct {
         const char* name;
@@ -200,7 +210,7 @@ void AddLocator(std::vector<Scenario>* rows) {
     noIds.devices = {withoutIds, Camera(OTHER_DRIVER)};
     rows->push_back(noIds);
 
-    Scenario absent = Untouched("CameraNotPresent", both, {Camera()});
+    Scenario absent = NothingDone("CameraNotPresent", both, {Camera()});
     absent.devices[0].present = false;
     rows->push_back(absent);
 

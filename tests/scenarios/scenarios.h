@@ -5,12 +5,16 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <set>
 #include <string>
 #include <vector>
 
 #define IMAGE_CLASS "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}"
-#define CLASS_KEY(driver) "SYSTEM\\CURRENTCONTROLSET\\CONTROL\\CLASS\\" driver "\\Settings"
+// A device's settings key: the Settings key below its driver key in the class tree.
+#define CLASS_KEY_PREFIX "SYSTEM\\CURRENTCONTROLSET\\CONTROL\\CLASS\\"
+#define CLASS_KEY_SUFFIX "\\Settings"
+#define CLASS_KEY(driver) CLASS_KEY_PREFIX driver CLASS_KEY_SUFFIX
 #define CAMERA_DRIVER IMAGE_CLASS "\\0000"
 #define OTHER_DRIVER IMAGE_CLASS "\\0001"
 #define CAMERA_KEY CLASS_KEY(CAMERA_DRIVER)
@@ -46,6 +50,12 @@ struct Scenario {
     std::vector<ScenarioValue> expected; // every value of every key below, after the run
     std::vector<std::string> commands;   // command lines started, in order
 };
+
+// Rows print as their names.
+void PrintTo(const Scenario& scenario, std::ostream* out);
+
+// CLASS_KEY of a driver key name known only at run time.
+std::string ClassKeyOf(const std::string& driver);
 
 ScenarioValue Dword(const std::string& key, const std::string& name, uint32_t number);
 ScenarioValue Text(const std::string& key, const std::string& name, const std::string& text);

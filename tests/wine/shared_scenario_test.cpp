@@ -1,9 +1,6 @@
 // The whole-run rows every level shares, run against the real program under Wine.
 #include "wine_machine.h"
 
-// Rows print as their names.
-void PrintTo(const Scenario& scenario, std::ostream* out);
-
 namespace {
 
 class SharedScenario : public winetest::WineMachine,
@@ -28,7 +25,3 @@ INSTANTIATE_TEST_SUITE_P(Rows, SharedScenario, ::testing::ValuesIn(ProvisioningS
                          });
 
 } // namespace
-
-void PrintTo(const Scenario& scenario, std::ostream* out) {
-    *out << scenario.name;
-}
