@@ -142,7 +142,8 @@ BOOL GetVersionExA(LPOSVERSIONINFOA info) {
 }
 
 // Windows XP's behaviour: a path that does not fit is cut to the buffer's size and
-// left without a terminator, and the buffer's size is returned.
+// left without a terminator, the buffer's size is returned and the last error is left
+// as it was (later versions terminate the cut path and set ERROR_INSUFFICIENT_BUFFER).
 DWORD GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size) {
     if (module != nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -151,7 +152,6 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size) {
     const DWORD length = static_cast<DWORD>(modulePath.size());
     if (length >= size) {
         std::memcpy(path, modulePath.data(), size);
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return size;
     }
     std::memcpy(path, modulePath.c_str(), length + 1);

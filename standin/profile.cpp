@@ -3,16 +3,18 @@
 //
 // The file is read afresh on every call and follows the platform reader's rules:
 //  - lines end at CR or LF; blanks around lines, names and values are dropped;
-//  - "[name]" opens a section (the name runs to the last ']' of the line); a line
-//    starting with '[' but without ']' is an ordinary line;
+//  - "[name" opens a section: the name runs to the first ']' of the line, or to its end
+//    when it has none;
 //  - lines before the first section belong to none;
-//  - a comment line (";...") needs no rule of its own: it reads as a key whose name starts
-//    with ';', which no caller asks for;
+//  - a line starting with ';' is a comment, never a key;
 //  - names compare case-insensitively; only the first section of a name is searched,
 //    and the first line of a key wins, even a line without '=', which has no value;
+//  - the section and key names asked for lose their spaces at either end, no other blank;
 //  - a name or value ends at a NUL byte, as it would in the reader's C strings;
-//  - a leading UTF-8 byte-order mark is skipped; the bytes are otherwise taken as they are;
+//  - the bytes are taken as they are: a UTF-8 byte-order mark is part of the first line;
 //  - one pair of matching outer quotes is removed from the value, or from the default.
+// tests/scenarios/platform_rules.cpp holds these rules as rows, run against Windows' own
+// reader under Wine too, with the reasons where Wine differs from Windows.
 #include "standin_winapi.h"
 #include "standin.h"
 #include "standin_internal.h"
@@ -36,6 +38,16 @@ std::string_view Trimmed(std::string_view text) {
         text.remove_prefix(1);
     }
     while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+std::string_view TrimmedSpaces(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && text.back() == ' ') {
         text.remove_suffix(1);
     }
     return text;
@@ -102,12 +114,9 @@ bool ReadProfile(LPCSTR file, LPCSTR section, LPCSTR key, std::string* text) {
     return true;
 }
 
-// The non-empty lines of the first section of that name, trimmed; empty when there is none.
+// The non-empty lines of the first section of that name, trimmed, comments left out;
+// empty when there is no such section.
 std::vector<std::string_view> SectionLines(std::string_view text, std::string_view section) {
-    const std::string_view utf8Mark = "\xEF\xBB\xBF";
-    if (text.substr(0, utf8Mark.size()) == utf8Mark) {
-        text.remove_prefix(utf8Mark.size());
-    }
     std::vector<std::string_view> lines;
     bool inSection = false;
     size_t next = 0;
@@ -118,18 +127,19 @@ std::vector<std::string_view> SectionLines(std::string_view text, std::string_vi
         }
         const std::string_view line = Trimmed(text.substr(next, end - next));
         next = end + 1;
-        if (line.empty()) {
+        if (line.empty() || line.front() == ';') {
             continue;
         }
         if (line.front() == '[') {
-            const size_t close = line.rfind(']');
-            if (close != std::string_view::npos) {
-                if (inSection) {
-                    break; // later sections of the same name are not searched
-                }
-                inSection = SameName(UpToNul(Trimmed(line.substr(1, close - 1))), section);
-                continue;
+            if (inSection) {
+                break; // later sections of the same name are not searched
             }
+            // The name ends at the first ']', or with the line when it has none.
+            const size_t close = line.find(']');
+            const std::string_view name =
+                line.substr(1, close == std::string_view::npos ? close : close - 1);
+            inSection = SameName(UpToNul(Trimmed(name)), section);
+            continue;
         }
         if (inSection) {
             lines.push_back(line);
@@ -165,7 +175,7 @@ bool FindValue(std::string_view text, std::string_view section, std::string_view
 DWORD CopyKeyNames(std::string_view text, std::string_view section, LPSTR buffer, DWORD size) {
     std::string list;
     for (const std::string_view line : SectionLines(text, section)) {
-        if (line.find('=') != std::string_view::npos && line.front() != ';') {
+        if (line.find('=') != std::string_view::npos) {
             list.append(LineName(line));
             list.push_back('\0');
         }
@@ -276,7 +286,7 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPST
         if (!ReadProfile(file, section, key, &text)) {
             text.clear();
         }
-        return CopyKeyNames(text, Trimmed(section), buffer, size);
+        return CopyKeyNames(text, TrimmedSpaces(section), buffer, size);
     }
     // Trailing spaces of the default go, but its first character stays even if a space.
     std::string_view defaultText = fallback != nullptr ? fallback : "";
@@ -288,7 +298,7 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPST
         return CopyCut(defaultText, buffer, size); // no such folder: the default as given
     }
     std::string_view value;
-    if (!FindValue(text, Trimmed(section), Trimmed(key), &value)) {
+    if (!FindValue(text, TrimmedSpaces(section), TrimmedSpaces(key), &value)) {
         value = defaultText;
     }
     return CopyUnquoted(value, buffer, size);

@@ -21,7 +21,6 @@ WORD ProgramMachine = IMAGE_FILE_MACHINE_I386;
 
 namespace {
 
-const char* const NetLog = "C:\\net-recorder.log";
 const char* const WindowLog = "C:\\window-recorder.log";
 const char* const DllOverridesKey = "Software\\Wine\\DllOverrides";
 const char* const ProgramFolderPath = "C:\\Program Files\\Pravenit Bench";
@@ -48,6 +47,8 @@ bool KeyExists(HKEY root, const std::string& key) {
     return true;
 }
 
+} // namespace
+
 void DeleteTree(HKEY root, const std::string& key) {
     HKEY handle;
     if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
@@ -67,6 +68,8 @@ void DeleteTree(HKEY root, const std::string& key) {
     }
     EXPECT_EQ(RegDeleteKeyA(root, key.c_str()), ERROR_SUCCESS) << key;
 }
+
+namespace {
 
 // Every value of the key as DescribeValue lines; none if the key does not exist.
 std::vector<std::string> KeyValues(const std::string& key) {
@@ -103,12 +106,15 @@ std::vector<std::string> Split(const std::string& text, const std::string& separ
     return parts;
 }
 
-// Where the program must start the net command from; the bench put the recorder there.
+} // namespace
+
 std::string SystemNetCommand() {
     char folder[MAX_PATH];
     UINT length = GetSystemDirectoryA(folder, MAX_PATH);
     return std::string(folder, length) + "\\net.exe";
 }
+
+namespace {
 
 // The program does not wait for the start command: wait here for every net command,
 // recorded or Wine's own, before reading what they did.
@@ -158,6 +164,8 @@ std::string OwnFolder() {
     return folder.substr(0, folder.rfind('\\') + 1);
 }
 
+} // namespace
+
 std::vector<NetRecord> ReadNetLog() {
     std::vector<NetRecord> records;
     for (const std::string& line : ReadLines(NetLog)) {
@@ -177,6 +185,8 @@ std::vector<NetRecord> ReadNetLog() {
     }
     return records;
 }
+
+namespace {
 
 // Watches the program's window from inside it while it exists: a global hook loads
 // the window recorder into every process that handles window messages.
@@ -212,34 +222,25 @@ class WindowRecorder {
     HHOOK hook_ = NULL;
 };
 
-// Wine runs its own net command, whatever lies in the system folder, unless the DLL
-// overrides say "native". The loader of a new process takes them from the registry or
-// from the environment Wine itself was started with, not from a parent's Windows
-// environment, so the override is a registry value while the program runs.
-class NativeNetCommand {
-  public:
-    explicit NativeNetCommand(bool native) {
-        if (native) {
-            EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, DllOverridesKey, 0, NULL, 0, KEY_SET_VALUE,
-                                      NULL, &key_, NULL),
-                      ERROR_SUCCESS);
-            EXPECT_EQ(RegSetValueExA(key_, "net.exe", 0, REG_SZ,
-                                     reinterpret_cast<const BYTE*>("native"), 7),
-                      ERROR_SUCCESS);
-        }
-    }
-    ~NativeNetCommand() {
-        if (key_ != NULL) {
-            EXPECT_EQ(RegDeleteValueA(key_, "net.exe"), ERROR_SUCCESS);
-            RegCloseKey(key_);
-        }
-    }
-
-  private:
-    HKEY key_ = NULL;
-};
-
 } // namespace
+
+NativeNetCommand::NativeNetCommand(bool native) {
+    if (native) {
+        EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, DllOverridesKey, 0, NULL, 0, KEY_SET_VALUE,
+                                  NULL, &key_, NULL),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(
+            RegSetValueExA(key_, "net.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7),
+            ERROR_SUCCESS);
+    }
+}
+
+NativeNetCommand::~NativeNetCommand() {
+    if (key_ != NULL) {
+        EXPECT_EQ(RegDeleteValueA(key_, "net.exe"), ERROR_SUCCESS);
+        RegCloseKey(key_);
+    }
+}
 
 std::string WindowsPath(const std::string& path) {
     if (path.empty() || path[0] != '/') {

@@ -48,6 +48,31 @@ struct NetRecord {
     std::string window; // the program's window: "absent", "hidden" or "visible"
 };
 
+// Where the recording net command appends its lines.
+const char* const NetLog = "C:\\net-recorder.log";
+// The lines of the recording net command's log, in order.
+std::vector<NetRecord> ReadNetLog();
+// Where the program must start the net command from; the bench put the recorder there.
+std::string SystemNetCommand();
+
+// Wine runs its own net command, whatever lies in the system folder, unless the DLL
+// overrides say "native". The loader of a new process takes them from the registry or
+// from the environment Wine itself was started with, not from a parent's Windows
+// environment, so the override is a registry value while this object lives.
+class NativeNetCommand {
+  public:
+    explicit NativeNetCommand(bool native);
+    ~NativeNetCommand();
+    NativeNetCommand(const NativeNetCommand&) = delete;
+    NativeNetCommand& operator=(const NativeNetCommand&) = delete;
+
+  private:
+    HKEY key_ = NULL;
+};
+
+// Removes the key with everything below it; nothing if it does not exist.
+void DeleteTree(HKEY root, const std::string& key);
+
 // How a case starts the program.
 struct Launch {
     std::string arguments; // appended to the quoted program path
