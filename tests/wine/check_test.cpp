@@ -70,6 +70,7 @@ TEST_P(CheckPredicts, WhatPravenitThenDoes) {
     if (!unbuildable.empty()) {
         GTEST_SKIP() << unbuildable;
     }
+    PlaceCheck("PravenitCheck.exe");
     BuildMachine(row);
     const winetest::CheckOutcome before = Check({});
     CheckPrediction prediction;
@@ -148,6 +149,8 @@ TEST_P(CheckFromConsole, ReportAndExitCode) {
     if (row.longFolder) {
         PlaceProgram(winetest::FolderOfLength(244), "Pravenit.exe");
         PlaceCheck(SHORT_CHECK_NAME);
+    } else {
+        PlaceCheck("PravenitCheck.exe");
     }
     BuildMachine(row.machine);
     const winetest::CheckOutcome outcome = Check(Arguments(row));

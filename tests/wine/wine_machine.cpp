@@ -342,9 +342,6 @@ void WineMachine::BuildMachine(const Scenario& scenario) {
     if (programFile_.empty()) {
         PlaceProgram(ProgramFolderPath, "Pravenit.exe");
     }
-    if (checkFile_.empty() && !BuiltCheck.empty()) {
-        PlaceCheck("PravenitCheck.exe");
-    }
     for (const std::string& key : WatchedKeys(scenario)) {
         Claim(HKEY_LOCAL_MACHINE, key); // the program may create it
     }

@@ -113,9 +113,9 @@ class WineMachine : public ::testing::Test {
 
     Outcome Start(const Launch& launch = Launch());
 
-    // Puts PravenitCheck.exe into the program's folder under the given name; without it,
-    // BuildMachine puts it there as PravenitCheck.exe. The machine reports the same
-    // Windows version to it as to the program.
+    // Puts PravenitCheck.exe into the program's folder under the given name, before
+    // BuildMachine: the machine then reports the same Windows version to it as to the
+    // program.
     void PlaceCheck(const std::string& fileName);
 
     // Runs the check as a deployer would, from a console: cmd /c with its arguments, its
