@@ -433,14 +433,19 @@ static void CheckDevices() {
         const char* firstId = list != NULL                ? FirstIdOf(list, listSize)
                               : outcome == DEVICE_SKIPPED ? "(no hardware IDs)"
                                                           : "(hardware IDs cannot be read)";
-        Say("  %lu. %s", (unsigned long)index + 1, firstId);
-        Say(", driver %s", ReadDriverKeyName(set, &device) == 1 ? Shown(DriverKeyName) : "(none)");
         int matchesBefore = matches;
+        int cameraFoundBefore = CameraFound;
         const char* verdict =
             JudgeDevice(set, &device, outcome, &searching, &matches, list, listSize);
         if (matches == 1 && matchesBefore == 0) {
             firstMatch = (int)index + 1;
         }
+        // The camera's driver key name was read to form its key, as Pravenit reads it, once;
+        // any other device's is read for this list only.
+        int driverRead = CameraFound != cameraFoundBefore ? DriverKeyName[0] != '\0'
+                                                          : ReadDriverKeyName(set, &device);
+        Say("  %lu. %s", (unsigned long)index + 1, firstId);
+        Say(", driver %s", driverRead == 1 ? Shown(DriverKeyName) : "(none)");
         Say(": %s\n", verdict);
         if (list != NULL) {
             LocalFree(list);

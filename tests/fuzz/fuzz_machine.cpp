@@ -288,16 +288,17 @@ void BuildDevices(FuzzedDataProvider& in, FuzzMachine* machine) {
 
 // Refused keys and values present before the run, in the two settings keys, the keys of
 // the devices and two others.
-void BuildRegistry(FuzzedDataProvider& in, const FuzzMachine& machine) {
+void BuildRegistry(FuzzedDataProvider& in, FuzzMachine* machine) {
     std::vector<std::string> keys = {DEFAULTS_KEY, CAMERA_KEY, "SOFTWARE\\Other",
                                      CLASS_KEY_PREFIX IMAGE_CLASS "\\0000"};
-    for (const FuzzDevice& device : machine.devices) {
+    for (const FuzzDevice& device : machine->devices) {
         if (!SettingsKeyOf(device).empty()) {
             keys.push_back(SettingsKeyOf(device));
         }
     }
     static const LSTATUS refusals[] = {ERROR_SUCCESS, ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND};
     const int denials = OneIn(in, 3) ? in.ConsumeIntegralInRange<int>(1, 2) : 0;
+    machine->writesMayFail = denials > 0;
     for (int i = 0; i < denials; ++i) {
         const std::string& key = keys[in.ConsumeIntegralInRange<size_t>(0, keys.size() - 1)];
         standin::DenyKey(key, Pick(in, refusals), Pick(in, refusals));
@@ -333,6 +334,33 @@ void BuildNetCommands(FuzzedDataProvider& in, FuzzMachine* machine) {
 
 } // namespace
 
+// A key path as the registry tells keys apart: names folded, empty parts dropped.
+std::string KeyIdentity(const std::string& path) {
+    std::string identity;
+    std::string part;
+    for (char c : path + "\\") {
+        if (c != '\\') {
+            part += c;
+        } else if (!part.empty()) {
+            identity += (identity.empty() ? "" : "\\") + FoldedName(part);
+            part.clear();
+        }
+    }
+    return identity;
+}
+
+std::vector<std::string> AttemptedCommands() {
+    std::vector<std::string> attempted;
+    for (const std::string& call : standin::ProcessCalls()) {
+        for (const char* verb : {"create ", "create-failed "}) {
+            if (call.rfind(verb, 0) == 0) {
+                attempted.push_back(call.substr(std::strlen(verb)));
+            }
+        }
+    }
+    return attempted;
+}
+
 FuzzMachine BuildFuzzMachine(FuzzedDataProvider& in) {
     FuzzMachine machine;
     FreshMachine();
@@ -340,7 +368,7 @@ FuzzMachine BuildFuzzMachine(FuzzedDataProvider& in) {
     WriteSettings(machine.settings);
     BuildVersion(in, &machine);
     BuildDevices(in, &machine);
-    BuildRegistry(in, machine);
+    BuildRegistry(in, &machine);
     BuildNetCommands(in, &machine);
     if (OneIn(in, 8)) {
         machine.profileFault = Pick(in, ProfileFaults);
@@ -348,6 +376,7 @@ FuzzMachine BuildFuzzMachine(FuzzedDataProvider& in) {
     if (OneIn(in, 8)) {
         static const char* const refusedNames[] = {"Brightness", "contrast", "Exposure", ""};
         standin::FailValueSet(Pick(in, refusedNames), ERROR_ACCESS_DENIED);
+        machine.writesMayFail = true;
     }
     return machine;
 }

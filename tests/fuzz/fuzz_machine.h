@@ -36,6 +36,12 @@ void WriteSettings(const std::string& bytes);
 // The text as C code would spell it, for messages.
 std::string Printable(const std::string& text);
 
+// A key path as the registry tells keys apart: names folded, empty parts dropped.
+std::string KeyIdentity(const std::string& path);
+
+// The command lines of every process the program tried to start, started or not.
+std::vector<std::string> AttemptedCommands();
+
 // ---- Whole machines made from the input -----------------------------------
 
 // An imaging device and the read failures injected into it.
@@ -63,7 +69,8 @@ struct FuzzMachine {
     bool setOpenFails = false;
     bool allocationFails = false; // blocks of one size are refused
     bool systemDirectoryChanged = false;
-    ProfileFault profileFault; // in place only once ArmProfileFault has run
+    bool writesMayFail = false; // keys refused or a value set that fails
+    ProfileFault profileFault;  // in place only once ArmProfileFault has run
 };
 
 // A fresh stand-in machine (as FreshMachine makes it) built from the input: the settings

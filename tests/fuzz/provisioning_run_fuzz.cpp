@@ -17,21 +17,6 @@
 
 namespace {
 
-// A key path as the registry tells keys apart: names folded, empty parts dropped.
-std::string KeyIdentity(const std::string& path) {
-    std::string identity;
-    std::string part;
-    for (char c : path + "\\") {
-        if (c != '\\') {
-            part += c;
-        } else if (!part.empty()) {
-            identity += (identity.empty() ? "" : "\\") + FoldedName(part);
-            part.clear();
-        }
-    }
-    return identity;
-}
-
 std::string ProfileText(const char* section, const char* key) {
     char text[10];
     GetPrivateProfileStringA(section, key, "", text, sizeof text, SETTINGS_PATH);
@@ -117,18 +102,6 @@ std::set<std::string> KeyIdentities() {
 bool IsOnPathTo(const std::string& key, const std::string& target) {
     return target == key || (target.size() > key.size() &&
                              target.compare(0, key.size(), key) == 0 && target[key.size()] == '\\');
-}
-
-std::vector<std::string> AttemptedCommands() {
-    std::vector<std::string> attempted;
-    for (const std::string& call : standin::ProcessCalls()) {
-        for (const char* verb : {"create ", "create-failed "}) {
-            if (call.rfind(verb, 0) == 0) {
-                attempted.push_back(call.substr(std::strlen(verb)));
-            }
-        }
-    }
-    return attempted;
 }
 
 std::string Joined(const std::vector<std::string>& lines) {
