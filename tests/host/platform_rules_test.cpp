@@ -49,6 +49,17 @@ TEST_F(PlatformRules, ProfileCut) {
     }
 }
 
+TEST_F(PlatformRules, ProfileKeys) {
+    for (const ProfileKeysRule& row : ProfileKeysRules()) {
+        SCOPED_TRACE(RulePlace(row.line, row.name));
+        WriteSettings(row.content);
+        uint32_t returned = 0;
+        const std::string buffer =
+            ReadText(row.section, nullptr, "", row.size, SettingsFile, &returned);
+        EXPECT_EQ(CheckProfileKeys(row, returned, buffer), "");
+    }
+}
+
 TEST_F(PlatformRules, ProfileAbsent) {
     for (const ProfileAbsentRule& row : ProfileAbsentRules()) {
         SCOPED_TRACE(RulePlace(row.line, row.name));

@@ -177,6 +177,27 @@ std::vector<ProfileCutRule> ProfileCutRules() {
     };
 }
 
+std::vector<ProfileKeysRule> ProfileKeysRules() {
+    const std::string file = "[Cam]\r\nValue1=A,1\r\n;Value9=x\r\nValue2\r\n Value3 = B,2\r\n"
+                             "value1=C,3\r\nValue5=\r\n[Other]\r\nX=1\r\n[Cam]\r\nValue7=D,4\r\n";
+    const std::string all("Value1\0Value3\0value1\0Value5\0\0", 29);
+    return {
+        {__LINE__, "EveryKeyWithAnEqualsSignInOrderDuplicatesKept", file, "cam", 64, all, 28,
+         nullptr},
+        {__LINE__, "ListCutToTheBuffer", file, "Cam", 12, std::string("Value1\0Val\0\0", 12), 10,
+         "Wine ends a cut list with one terminator and leaves the buffer's last byte; the "
+         "documentation has it end in two"},
+        {__LINE__, "NoSuchSection", file, "Lens", 64, std::string("\0", 1), 0, nullptr},
+    };
+}
+
+std::string CheckProfileKeys(const ProfileKeysRule& row, uint32_t returned,
+                             const std::string& buffer) {
+    return Mismatch("returned", row.returned, returned) +
+           Mismatch("listed", Shown(row.expected), Shown(buffer.substr(0, row.expected.size()))) +
+           WrittenPast(buffer, row.size);
+}
+
 std::vector<ProfileAbsentRule> ProfileAbsentRules() {
     return {
         {__LINE__, "no file: the default, quotes removed", true, "'none'  ", "none", 7, 7, nullptr},

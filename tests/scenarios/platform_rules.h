@@ -69,6 +69,23 @@ struct ProfileCutRule {
 };
 std::vector<ProfileCutRule> ProfileCutRules();
 
+// The key names of a section (a read with no key) into a buffer of the given size: each
+// name terminated, then one more terminator; a list that does not fit is cut, still ends
+// in two terminators, and gives size - 2.
+struct ProfileKeysRule {
+    int line;
+    const char* name;
+    std::string content;
+    const char* section;
+    uint32_t size;
+    std::string expected; // the buffer's bytes from the start, terminators included
+    uint32_t returned;
+    const char* wineDiffers;
+};
+std::vector<ProfileKeysRule> ProfileKeysRules();
+std::string CheckProfileKeys(const ProfileKeysRule& row, uint32_t returned,
+                             const std::string& buffer);
+
 // A read of Cam/Model where the file or its whole folder does not exist.
 struct ProfileAbsentRule {
     int line;

@@ -95,6 +95,18 @@ TEST_F(PlatformRules, ProfileCut) {
     }
 }
 
+TEST_F(PlatformRules, ProfileKeys) {
+    for (const ProfileKeysRule& row : ProfileKeysRules()) {
+        WriteSettings(row.content);
+        std::string section = row.section;
+        std::string buffer(row.size + 8, RulePoison);
+        const uint32_t returned = GetPrivateProfileStringA(&section[0], NULL, "", &buffer[0],
+                                                           row.size, SettingsFile().c_str());
+        ExpectRule(RulePlace(row.line, row.name), row.wineDiffers,
+                   CheckProfileKeys(row, returned, buffer));
+    }
+}
+
 TEST_F(PlatformRules, ProfileAbsent) {
     for (const ProfileAbsentRule& row : ProfileAbsentRules()) {
         const std::string file = row.folderExists ? SettingsFile() : AbsentFolderFile;
