@@ -12,6 +12,8 @@
 #             cmd: 10, 100 and 1000 entries (the last, 2000 reg processes, takes about
 #             a minute a run and is timed twice; --skip-batch-1000 leaves it out)
 #   devices   1, 50 and 500 present imaging devices, the camera last, 10 entries
+#   check     PravenitCheck.exe beside 10 and 1000 entries with 500 devices, against
+#             Pravenit.exe on the same files and devices
 # Before any timing, one run of each case is checked (values and their number under both
 # keys, nothing from the floor, the batch's values the program's, the camera's key only);
 # any surprise stops the bench. The quick cases are timed in interleaved rounds. Then the
@@ -51,8 +53,8 @@ else
 fi
 echo "Building Pravenit.exe and the bench helpers ($preset) ..."
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" --target Pravenit net_recorder desktop_keeper bench_devices \
-    bench_pieces >/dev/null
+cmake --build --preset "$preset" --target Pravenit PravenitCheck net_recorder desktop_keeper \
+    bench_devices bench_pieces >/dev/null
 build=build/$preset
 shipped=build/windows-x86/Pravenit.exe
 if [ "$arch" = x64 ]; then # the size target is the shipped file's
@@ -79,6 +81,7 @@ class_root="SYSTEM\\CURRENTCONTROLSET\\CONTROL\\CLASS\\$class"
 camera_settings="$class_root\\0500\\Settings"
 default_settings='SOFTWARE\VORN\USBCAMERA\QX7714\DefaultSettings\HLN4482D'
 program=$build/Pravenit.exe
+checker=$build/PravenitCheck.exe
 
 # --- what the cases read and run ---------------------------------------------------
 
@@ -192,6 +195,10 @@ place entries10 Pravenit.exe 10
 place entries100 Pravenit.exe 100
 place entries1000 Pravenit.exe 1000
 place devices Pravenit.exe 10
+for count in 10 1000; do
+    place "check$count" Pravenit.exe "$count"
+    cp "$checker" "$drive_c/bench/check$count/PravenitCheck.exe"
+done
 batch_counts=(10 100)
 [ "$batch_1000" = 0 ] || batch_counts+=(1000)
 for count in "${batch_counts[@]}"; do
@@ -235,6 +242,25 @@ for count in 1 50 500; do
     check_only_camera_written "devices $count"
 done
 
+# The check with 500 devices: before Pravenit it finds every value to add and changes
+# nothing, after it every value in place.
+run_check() { # COUNT EXIT_CODE SUMMARY_TEXT
+    local output status=0
+    output=$(wine "C:\\bench\\check$1\\PravenitCheck.exe" | tr -d '\r') || status=$?
+    [ "$status" = "$2" ] || fail "check $1: exit code $status, expected $2"
+    grep -q "^Summary: .*$3" <<<"$output" || fail "check $1: no '$3' in: $(tail -n 1 <<<"$output")"
+}
+for count in 10 1000; do
+    forget_values
+    run_check "$count" 1 "$((2 * count)) to add"
+    if key_exists "$camera_settings" || key_exists "$default_settings"; then
+        fail "check $count: the check created a key"
+    fi
+    run_case "C:\\bench\\check$count\\Pravenit.exe"
+    check_values "$count" "check $count"
+    run_check "$count" 0 "$((2 * count)) in place"
+done
+
 # --- timing ----------------------------------------------------------------------------
 
 rm -f "$results"/*.json
@@ -271,6 +297,12 @@ for ((round = 1; round <= rounds; ++round)); do
             "devices$count" "$walk"
     done
 done
+set_devices 500
+echo "Timing PravenitCheck.exe against Pravenit.exe, 10 and 1000 entries, 500 devices ..."
+time_group "check-500devices" 2 10 \
+    pravenit10 "'C:\\bench\\check10\\Pravenit.exe'" check10 "'C:\\bench\\check10\\PravenitCheck.exe'" \
+    pravenit1000 "'C:\\bench\\check1000\\Pravenit.exe'" \
+    check1000 "'C:\\bench\\check1000\\PravenitCheck.exe'"
 set_devices 1
 # A reg process for every value: these take seconds, and the noise does not matter.
 declare -A batch_runs=([10]="1 10" [100]="1 5" [1000]="0 2")
@@ -326,6 +358,10 @@ declare -A label=(
     [devices1]="1 device, 10 entries"
     [devices50]="50 devices, 10 entries"
     [devices500]="500 devices, 10 entries"
+    [pravenit10]="Pravenit, 500 devices, 10"
+    [check10]="check, 500 devices, 10"
+    [pravenit1000]="Pravenit, 500 devices, 1000"
+    [check1000]="check, 500 devices, 1000"
 )
 calc() { awk "BEGIN { printf \"$1\", ($2) }"; }
 floor_ms=${median[floor]}
@@ -337,7 +373,7 @@ echo "Timed: $timed."
 echo "Shipped Pravenit.exe: $size bytes. Medians under Wine; entries are per section, both sections."
 printf '%-30s %6s %11s %9s %10s %13s\n' case runs "median ms" "x floor" "extra ms" "batch / this"
 for name in floor entries10 entries100 entries1000 batch10 batch100 batch1000 \
-    devices1 devices50 devices500; do
+    devices1 devices50 devices500 pravenit10 check10 pravenit1000 check1000; do
     [ -n "${median[$name]:-}" ] || continue
     versus_batch=""
     if [[ $name == entries* ]] && [ -n "${median[batch${name#entries}]:-}" ]; then
@@ -350,6 +386,9 @@ done
 growth_entries=$(calc '%.2f' "($(extra entries1000)) / ($(extra entries100))")
 growth_devices=$(calc '%.2f' "($(extra devices500)) / ($(extra devices50))")
 echo "Extra over the floor, 1000 vs 100 entries: ${growth_entries}x"
+check_ratio10=$(calc '%.2f' "${median[check10]} / ${median[pravenit10]}")
+check_ratio1000=$(calc '%.2f' "${median[check1000]} / ${median[pravenit1000]}")
+echo "PravenitCheck / Pravenit, 500 devices: ${check_ratio10}x at 10 entries, ${check_ratio1000}x at 1000"
 echo "Extra over the floor, 500 vs 50 devices:   ${growth_devices}x"
 [ "$batch_1000" = 1 ] || echo "(No batch file of 1000 entries: --skip-batch-1000.)"
 
@@ -382,5 +421,7 @@ target "$(calc '%d' "$growth_entries <= 10")" \
 target "$(calc '%d' "$growth_devices <= 10")" \
     "extra over the floor at 500 devices at most 10x that at 50 (${growth_devices}x)"
 target "$((size <= 65536))" "the shipped Pravenit.exe at most 64 KiB ($size bytes)"
+target "$(calc '%d' "$check_ratio1000 <= 1")" \
+    "PravenitCheck no slower than Pravenit at 1000 entries and 500 devices (${check_ratio1000}x)"
 echo
 echo "hyperfine's JSON exports: $results/; bench wall time $(($(date +%s) - bench_started)) s"

@@ -467,6 +467,32 @@ void WineMachine::CopyIn(const std::string& from, const std::string& to) {
     }
 }
 
+namespace {
+
+// Starts the program and waits for its end, at most RunTimeout (then it is ended); false,
+// with a failure, when it cannot be started.
+bool RunToEnd(const std::string& application, std::string commandLine, DWORD flags,
+              const char* folder, STARTUPINFOA startup, bool* finished, DWORD* exitCode) {
+    PROCESS_INFORMATION process;
+    std::memset(&process, 0, sizeof process);
+    if (!CreateProcessA(application.c_str(), &commandLine[0], NULL, NULL, FALSE, flags, NULL,
+                        folder, &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << commandLine << ": error " << GetLastError();
+        return false;
+    }
+    *finished = WaitForSingleObject(process.hProcess, RunTimeout) == WAIT_OBJECT_0;
+    if (!*finished) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    GetExitCodeProcess(process.hProcess, exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+} // namespace
+
 Outcome WineMachine::Start(const Launch& launch) {
     Outcome outcome;
     const std::string& program = programFile_;
@@ -476,25 +502,12 @@ Outcome WineMachine::Start(const Launch& launch) {
     startup.cb = sizeof startup;
     startup.dwFlags = launch.startupFlags;
     startup.wShowWindow = launch.show;
-    PROCESS_INFORMATION process;
-    std::memset(&process, 0, sizeof process);
-
     NativeNetCommand netOverride(launch.recordingNet);
     WindowRecorder windowRecorder;
-    BOOL created = CreateProcessA(program.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL,
-                                  CurrentFolderPath, &startup, &process);
-    if (!created) {
-        ADD_FAILURE() << "cannot start " << program << ": error " << GetLastError();
+    if (!RunToEnd(program, commandLine, 0, CurrentFolderPath, startup, &outcome.finished,
+                  &outcome.exitCode)) {
         return outcome;
     }
-    outcome.finished = WaitForSingleObject(process.hProcess, RunTimeout) == WAIT_OBJECT_0;
-    if (!outcome.finished) {
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, 5000);
-    }
-    GetExitCodeProcess(process.hProcess, &outcome.exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     WaitForNetCommands();
     outcome.records = ReadNetLog();
     outcome.windowEvents = windowRecorder.Events();
@@ -521,23 +534,12 @@ CheckOutcome WineMachine::RunCheck(const std::vector<std::string>& arguments) {
     STARTUPINFOA startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
-    std::memset(&process, 0, sizeof process);
     // Started in C:\, not the bench's current folder: the console host Wine gives it may
     // outlive it for a moment, and would keep that folder from being removed.
-    if (!CreateProcessA(shell.c_str(), &commandLine[0], NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL,
-                        "C:\\", &startup, &process)) {
-        ADD_FAILURE() << "cannot start " << commandLine << ": error " << GetLastError();
+    if (!RunToEnd(shell, commandLine, CREATE_NO_WINDOW, "C:\\", startup, &outcome.finished,
+                  &outcome.exitCode)) {
         return outcome;
     }
-    outcome.finished = WaitForSingleObject(process.hProcess, RunTimeout) == WAIT_OBJECT_0;
-    if (!outcome.finished) {
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, 5000);
-    }
-    GetExitCodeProcess(process.hProcess, &outcome.exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     WaitForNetCommands();
     outcome.records = ReadNetLog();
     std::ifstream report(CheckReport, std::ios::binary);
