@@ -139,14 +139,6 @@ INSTANTIATE_TEST_SUITE_P(Rows, CheckPredicts, ::testing::ValuesIn(ProvisioningSc
 
 // ---- Warnings and exit codes ------------------------------------------------------------
 
-} // namespace
-
-void PrintTo(const CheckCase& row, std::ostream* out) {
-    *out << row.name;
-}
-
-namespace {
-
 class CheckCaseRun : public HostMachine, public ::testing::WithParamInterface<CheckCase> {
   protected:
     // The case's machine; the programs' folder is the test's host folder.

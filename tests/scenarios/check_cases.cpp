@@ -22,6 +22,10 @@ CheckCase Warning(const std::string& name, const std::string& entries, const std
 
 } // namespace
 
+void PrintTo(const CheckCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 std::vector<CheckCase> CheckWarningCases() {
     std::vector<CheckCase> rows{
         Warning("KeyAfterGap", "[CLASSSETTINGS]\r\nValue1=A,1\r\nValue3=B,2\r\n",

@@ -5,6 +5,7 @@
 
 #include "scenarios.h"
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ struct CheckCase {
     std::vector<std::string> warnings; // each warning line contains one of these, in order
     std::string line;                  // the start of a line the report holds, if not empty
 };
+
+// Rows print as their names.
+void PrintTo(const CheckCase& row, std::ostream* out);
 
 // The report's warnings, one row each.
 std::vector<CheckCase> CheckWarningCases();

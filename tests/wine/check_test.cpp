@@ -9,9 +9,6 @@
 #include <iostream>
 #include <set>
 
-// Rows print as their names.
-void PrintTo(const Scenario& scenario, std::ostream* out);
-
 namespace {
 
 // The registry a check could reach: the class keys, the default-settings key's maker key
@@ -93,14 +90,6 @@ INSTANTIATE_TEST_SUITE_P(Rows, CheckPredicts, ::testing::ValuesIn(ProvisioningSc
                          [](const ::testing::TestParamInfo<Scenario>& row) {
                              return row.param.name;
                          });
-
-} // namespace
-
-void PrintTo(const CheckCase& row, std::ostream* out) {
-    *out << row.name;
-}
-
-namespace {
 
 class CheckFromConsole : public CheckMachine, public ::testing::WithParamInterface<CheckCase> {
   protected:
