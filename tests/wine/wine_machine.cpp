@@ -49,12 +49,15 @@ bool KeyExists(HKEY root, const std::string& key) {
 
 } // namespace
 
-void DeleteTree(HKEY root, const std::string& key) {
+namespace {
+
+// The names of the key's subkeys; none when it cannot be opened.
+std::vector<std::string> SubkeyNames(HKEY root, const std::string& key) {
+    std::vector<std::string> children;
     HKEY handle;
     if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
-        return;
+        return children;
     }
-    std::vector<std::string> children;
     char name[256];
     DWORD length = sizeof name;
     while (RegEnumKeyExA(handle, static_cast<DWORD>(children.size()), name, &length, NULL, NULL,
@@ -63,7 +66,16 @@ void DeleteTree(HKEY root, const std::string& key) {
         length = sizeof name;
     }
     RegCloseKey(handle);
-    for (const std::string& child : children) {
+    return children;
+}
+
+} // namespace
+
+void DeleteTree(HKEY root, const std::string& key) {
+    if (!KeyExists(root, key)) {
+        return;
+    }
+    for (const std::string& child : SubkeyNames(root, key)) {
         DeleteTree(root, key + "\\" + child);
     }
     EXPECT_EQ(RegDeleteKeyA(root, key.c_str()), ERROR_SUCCESS) << key;
@@ -583,20 +595,7 @@ std::vector<std::string> RegistryTree(const std::string& key) {
     for (const std::string& line : KeyValues(key)) {
         tree.push_back(line);
     }
-    HKEY handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
-        return tree;
-    }
-    std::vector<std::string> children;
-    char name[256];
-    DWORD nameLength = sizeof name;
-    while (RegEnumKeyExA(handle, static_cast<DWORD>(children.size()), name, &nameLength, NULL, NULL,
-                         NULL, NULL) == ERROR_SUCCESS) {
-        children.emplace_back(name, nameLength);
-        nameLength = sizeof name;
-    }
-    RegCloseKey(handle);
-    for (const std::string& child : children) {
+    for (const std::string& child : SubkeyNames(HKEY_LOCAL_MACHINE, key)) {
         for (const std::string& line : RegistryTree(key + "\\" + child)) {
             tree.push_back(line);
         }
