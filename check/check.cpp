@@ -197,6 +197,29 @@ static int FailUsage(const char* problem, const char* what) {
     return CHECK_USAGE_OR_FILE;
 }
 
+// What a settings file is to a reader.
+#define FILE_READABLE 0
+#define FILE_MISSING 1
+#define FILE_IS_FOLDER 2
+#define FILE_UNREADABLE 3 // another process holds it without sharing, or no rights
+
+static int ExamineSettingsFile(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return FILE_MISSING;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return FILE_IS_FOLDER;
+    }
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        return FILE_UNREADABLE;
+    }
+    CloseHandle(file);
+    return FILE_READABLE;
+}
+
 // Takes the given settings file: its full path, which must be a readable file. Returns
 // -1 when it can be checked, else the exit code.
 static int TakeGivenSettingsFile(const char* path) {
@@ -206,20 +229,10 @@ static int TakeGivenSettingsFile(const char* path) {
         GivenSettingsFile[0] = '\0';
         return FailUsage("the path is too long or not valid: ", Shown(path));
     }
-    DWORD attributes = GetFileAttributesA(GivenSettingsFile);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return FailUsage("no such file: ", Shown(GivenSettingsFile));
-    }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return FailUsage("a folder, not a settings file: ", Shown(GivenSettingsFile));
-    }
-    HANDLE file = CreateFileA(GivenSettingsFile, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        return FailUsage("the file cannot be read: ", Shown(GivenSettingsFile));
-    }
-    CloseHandle(file);
-    return -1;
+    static const char* const Problems[] = {
+        "", "no such file: ", "a folder, not a settings file: ", "the file cannot be read: "};
+    int state = ExamineSettingsFile(GivenSettingsFile);
+    return state == FILE_READABLE ? -1 : FailUsage(Problems[state], Shown(GivenSettingsFile));
 }
 
 // Returns -1 when the check goes on, else the exit code.
@@ -286,25 +299,12 @@ static int CheckSettingsFile() {
         StopAt("no settings file");
         return 0;
     }
-    DWORD attributes = GetFileAttributesA(SettingsFilePath);
-    const char* problem = NULL;
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        problem = "not found";
-    } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        problem = "a folder, not a file";
-    } else {
-        HANDLE file =
-            CreateFileA(SettingsFilePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-        if (file == INVALID_HANDLE_VALUE) {
-            problem = "cannot be read";
-        } else {
-            CloseHandle(file);
-        }
-    }
-    if (problem != NULL) {
+    static const char* const Problems[] = {"", "not found", "a folder, not a file",
+                                           "cannot be read"};
+    int state = ExamineSettingsFile(SettingsFilePath);
+    if (state != FILE_READABLE) {
         Say("Settings file: %s (%s: Pravenit reads nothing and stops here)\n",
-            Shown(SettingsFilePath), problem);
+            Shown(SettingsFilePath), Problems[state]);
         StopAt("no settings file");
         return 0;
     }

@@ -47,31 +47,6 @@ CheckRun RunCheckProgram(std::vector<std::string> arguments) {
     return run;
 }
 
-// The program's state as a new process finds it: the check and Pravenit are two processes.
-void ForgetProgramState() {
-    std::memset(&DeviceIdentity, 0, sizeof DeviceIdentity);
-    std::memset(ClassSettingsKey, 0, sizeof ClassSettingsKey);
-    std::memset(DefaultSettingsKey, 0, sizeof DefaultSettingsKey);
-    std::memset(SettingsFilePath, 0, sizeof SettingsFilePath);
-    std::memset(GivenSettingsFile, 0, sizeof GivenSettingsFile);
-}
-
-std::multiset<std::string> RegistryLines() {
-    std::multiset<std::string> lines;
-    for (const standin::RegistryValue& value : standin::DumpRegistry()) {
-        lines.insert(DescribeValue(value.key, value.name, value.type, value.data));
-    }
-    return lines;
-}
-
-std::vector<std::string> StartedCommands() {
-    std::vector<std::string> commands;
-    for (const standin::StartedProcess& process : standin::Processes()) {
-        commands.push_back(process.commandLine);
-    }
-    return commands;
-}
-
 // A check changes nothing: no key created, no value set, every key opened for reading
 // only, no process started, and everything it took released.
 class ReadOnlyWatch {

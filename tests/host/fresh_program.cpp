@@ -9,12 +9,17 @@
 #include <cstring>
 #include <filesystem>
 
-void FreshProgram() {
-    standin::Reset();
+void ForgetProgramState() {
     std::memset(&DeviceIdentity, 0, sizeof DeviceIdentity);
     std::memset(ClassSettingsKey, 0, sizeof ClassSettingsKey);
     std::memset(DefaultSettingsKey, 0, sizeof DefaultSettingsKey);
     std::memset(SettingsFilePath, 0, sizeof SettingsFilePath);
+    std::memset(GivenSettingsFile, 0, sizeof GivenSettingsFile);
+}
+
+void FreshProgram() {
+    standin::Reset();
+    ForgetProgramState();
 }
 
 std::string MakeHostFolder(const char* namePrefix) {

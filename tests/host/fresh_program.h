@@ -6,10 +6,14 @@
 
 #include <string>
 
-// Resets the stand-in and zero-fills the state the program's stages hand to each other
-// (DeviceIdentity, the two settings keys and SettingsFilePath), as a new process finds
-// them; the caller then maps PROGRAM_FOLDER to a host folder. The static buffers private
-// to the program's files (the driver key name, the module path, the entry text, the net
+// Zero-fills the state the program's stages hand to each other (DeviceIdentity, the two
+// settings keys, SettingsFilePath and GivenSettingsFile), as a new process finds it: the
+// check and Pravenit run one after the other on one machine as two processes.
+void ForgetProgramState();
+
+// Resets the stand-in and forgets the program's state (ForgetProgramState), as a new
+// process finds both; the caller then maps PROGRAM_FOLDER to a host folder. The static buffers
+// private to the program's files (the driver key name, the module path, the entry text, the net
 // command's path, command line and records) are out of reach and keep what the last run
 // left: the program fills each of them before it reads it.
 void FreshProgram();

@@ -25,12 +25,24 @@ void BuildScenarioMachine(const Scenario& scenario) {
     }
 }
 
-static void CheckRegistry(const Scenario& scenario) {
-    std::multiset<std::string> actual;
+std::multiset<std::string> RegistryLines() {
+    std::multiset<std::string> lines;
     for (const standin::RegistryValue& value : standin::DumpRegistry()) {
-        actual.insert(DescribeValue(value.key, value.name, value.type, value.data));
+        lines.insert(DescribeValue(value.key, value.name, value.type, value.data));
     }
-    EXPECT_EQ(actual, ExpectedValueLines(scenario));
+    return lines;
+}
+
+std::vector<std::string> StartedCommands() {
+    std::vector<std::string> commands;
+    for (const standin::StartedProcess& process : standin::Processes()) {
+        commands.push_back(process.commandLine);
+    }
+    return commands;
+}
+
+static void CheckRegistry(const Scenario& scenario) {
+    EXPECT_EQ(RegistryLines(), ExpectedValueLines(scenario));
 
     // A key that had nothing to hold was neither created nor left behind.
     for (const std::string& key : WatchedKeys(scenario)) {
@@ -39,9 +51,7 @@ static void CheckRegistry(const Scenario& scenario) {
 }
 
 static void CheckCommands(const Scenario& scenario) {
-    std::vector<std::string> started;
     for (const standin::StartedProcess& process : standin::Processes()) {
-        started.push_back(process.commandLine);
         EXPECT_TRUE(process.hasApplication);
         EXPECT_EQ(process.application, "C:\\WINDOWS\\system32\\net.exe");
         EXPECT_EQ(process.startup.cb, sizeof(STARTUPINFOA));
@@ -64,7 +74,7 @@ static void CheckCommands(const Scenario& scenario) {
         EXPECT_EQ(process.inheritHandles, FALSE);
         EXPECT_EQ(process.creationFlags, 0u);
     }
-    EXPECT_EQ(started, scenario.commands);
+    EXPECT_EQ(StartedCommands(), scenario.commands);
 }
 
 static void CheckEverythingReleased() {

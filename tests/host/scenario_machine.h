@@ -4,10 +4,18 @@
 
 #include "scenarios.h"
 
+#include <set>
 #include <string>
+#include <vector>
 
 // The raw multi-string of '|'-separated hardware IDs.
 std::string HardwareIdList(const std::string& ids);
+
+// Every value of the stand-in's registry as a DescribeValue line.
+std::multiset<std::string> RegistryLines();
+
+// The command line of every process started, in order.
+std::vector<std::string> StartedCommands();
 
 // The row's version, devices and prior registry values (not its settings file).
 void BuildScenarioMachine(const Scenario& scenario);
